@@ -1,0 +1,13 @@
+// Token reader for light lists: words separated by blanks, quoted strings,
+// and // comments skipped.
+#pragma once
+
+// Tokens keep at most this many characters; a word this long or longer is
+// discarded whole.
+constexpr int kMaxToken = 512;
+
+// Returns the next token of the zero-terminated text at *cursor and moves
+// the cursor past it. The token lives in one process-wide buffer that the
+// next call overwrites. At the end of the text the token is empty and the
+// cursor becomes null; every later call returns the empty token again.
+const char* next_token(const char** cursor);
