@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "frame.h"
+#include "support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+static bool never_called(const char*, const char*) { return false; }
+
+static const ToolProfile kProfile = {
+    "banner\n", "usage\n", "short\n", {'t', 'g', 'a'}, never_called};
+
+// Runs the name rule on one argument; returns what it printed.
+static std::string names_for(const std::string& arg, bool* proceed)
+{
+    const char* argv[] = {"prog", arg.c_str()};
+    CaptureStdout();
+    *proceed = make_file_names(2, argv, kProfile);
+    return GetCapturedStdout();
+}
+
+TEST(name_rule, replaces_exactly_the_last_three_characters)
+{
+    struct Case {
+        const char* arg;
+        const char* output;
+    } cases[] = {
+        {"wall.wal", "wall.tga"},   {"abcd", "atga"},   {"readme", "reatga"},
+        {"base1.TXT", "base1.tga"}, {"x.tga", "x.tga"}, {"dir.d/noext", "dir.d/notga"},
+    };
+    for (const Case& c : cases) {
+        bool proceed = false;
+        EXPECT_EQ(names_for(c.arg, &proceed), "");
+        EXPECT_TRUE(proceed) << c.arg;
+        EXPECT_STREQ(g_input_name, c.arg);
+        EXPECT_STREQ(g_output_name, c.output);
+    }
+}
+
+TEST(name_rule, long_names_are_cut_to_63_characters)
+{
+    bool proceed = false;
+    std::string name63(63, 'n');
+    names_for(name63, &proceed);
+    EXPECT_TRUE(proceed);
+    EXPECT_EQ(std::string(g_input_name), name63);
+    EXPECT_EQ(std::string(g_output_name), std::string(60, 'n') + "tga");
+
+    std::string name70 = std::string(62, 'a') + "bcdefghi";
+    names_for(name70, &proceed);
+    EXPECT_TRUE(proceed);
+    EXPECT_EQ(std::string(g_input_name), name70.substr(0, 63));
+    EXPECT_EQ(std::string(g_output_name), std::string(60, 'a') + "tga");
+}
+
+TEST(name_rule, wrong_argument_counts_and_short_names_stop)
+{
+    const char* none[] = {"prog"};
+    CaptureStdout();
+    EXPECT_FALSE(make_file_names(1, none, kProfile));
+    EXPECT_EQ(GetCapturedStdout(), "banner\nusage\n");
+
+    const char* two[] = {"prog", "a.wal", "b.wal"};
+    CaptureStdout();
+    EXPECT_FALSE(make_file_names(3, two, kProfile));
+    EXPECT_EQ(GetCapturedStdout(), "banner\nusage\n");
+
+    for (const char* arg : {"", "a", "a.b"}) {
+        bool proceed = true;
+        EXPECT_EQ(names_for(arg, &proceed), "short\nusage\n");
+        EXPECT_FALSE(proceed);
+    }
+}
+
+TEST(loader, empty_file_gives_empty_block_with_terminator)
+{
+    ScratchDir dir;
+    write_file(dir / "empty", Bytes{});
+    FileBlock block;
+    ASSERT_TRUE(load_whole_file((dir / "empty").c_str(), true, &block));
+    EXPECT_EQ(block.length, 0);
+    ASSERT_NE(block.data, nullptr);
+    EXPECT_EQ(block.data[0], 0);
+    release_block(&block);
+}
+
+TEST(loader, large_files_arrive_whole_and_in_order)
+{
+    ScratchDir dir;
+    // Crosses several read requests and the huge-page threshold.
+    for (size_t size : {size_t{65536}, size_t{65537}, size_t{200001}, size_t{3} << 20}) {
+        Bytes data(size);
+        for (size_t i = 0; i < size; ++i)
+            data[i] = static_cast<unsigned char>(i * 7 + i / 251);
+        write_file(dir / "big", data);
+        FileBlock block;
+        ASSERT_TRUE(load_whole_file((dir / "big").c_str(), true, &block));
+        ASSERT_EQ(block.length, static_cast<int32_t>(size));
+        EXPECT_EQ(memcmp(block.data, data.data(), size), 0);
+        EXPECT_EQ(block.data[size], 0);
+        release_block(&block);
+    }
+}
+
+TEST(loader, missing_file_and_directory_fail_with_one_line)
+{
+    ScratchDir dir;
+    FileBlock block;
+    std::string missing = dir / "missing.wal";
+    CaptureStdout();
+    EXPECT_FALSE(load_whole_file(missing.c_str(), false, &block));
+    EXPECT_EQ(GetCapturedStdout(), "Couldn't open " + missing + "\n");
+    EXPECT_EQ(block.data, nullptr);
+
+    std::string sub = dir / "sub.wal";
+    fs::create_directory(sub);
+    CaptureStdout();
+    EXPECT_FALSE(load_whole_file(sub.c_str(), false, &block));
+    EXPECT_EQ(GetCapturedStdout(), "Couldn't read " + sub + "\n");
+}
+
+TEST(output, close_reports_a_write_that_failed)
+{
+    ScratchDir dir;
+    FILE* file = fopen((dir / "out").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("some bytes that stay in the stream buffer", file);
+#ifndef _WIN32
+    close(fileno(file)); // the flush at close now fails
+    EXPECT_FALSE(close_output(file));
+#else
+    fclose(file);
+#endif
+}
+
+TEST(output, same_file_is_found_by_name_and_by_identity)
+{
+    ScratchDir dir;
+    write_file(dir / "in.wal", "x");
+    EXPECT_TRUE(names_same_file("x.tga", "x.tga"));
+    EXPECT_FALSE(names_same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
+    fs::create_hard_link(dir / "in.wal", dir / "in.tga");
+    EXPECT_TRUE(names_same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
+}
+
+TEST(output, partial_output_removal_spares_links)
+{
+    ScratchDir dir;
+    write_file(dir / "target", "keep");
+    fs::create_symlink(dir / "target", dir / "link");
+    remove_partial_output((dir / "link").c_str());
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(read_text(dir / "target"), "keep");
+
+    write_file(dir / "partial", "half");
+    remove_partial_output((dir / "partial").c_str());
+    EXPECT_FALSE(fs::exists(dir / "partial"));
+}

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "com_sprintf.h"
+#include "lights.h"
+#include "support.h"
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+static const std::string kWorld =
+    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+
+struct Translation {
+    bool ok;
+    std::string output;
+    std::string printed;
+};
+
+static Translation translate(const std::string& text)
+{
+    FILE* file = tmpfile();
+    LightOutput out = {file, 0, false};
+    CaptureStdout();
+    bool ok = translate_lights(text.c_str(), &out);
+    std::string printed = GetCapturedStdout();
+    EXPECT_TRUE(flush_light_output(&out));
+    std::string output;
+    rewind(file);
+    for (int c; (c = fgetc(file)) != EOF;)
+        output.push_back(static_cast<char>(c));
+    fclose(file);
+    return {ok, output, printed};
+}
+
+static const char kTwoLights[] = "{\n"
+                                 "origin 16 32 48\n"
+                                 "radius 200 200 200\n"
+                                 "style 0\n"
+                                 "color 1 0.5 0.25\n"
+                                 "center 0 0 0\n"
+                                 "material lights/bulb\n"
+                                 "noShadows\n"
+                                 "parallel\n"
+                                 "}\n"
+                                 "// second light\n"
+                                 "{\n"
+                                 "\"origin\" \"0\" \"0\" \"64\"\n"
+                                 "angles 0 90 0\n"
+                                 "materialParm3 1\n"
+                                 "}\n";
+
+static const char kTwoLightsOut[] = "//Light 0\n"
+                                    "{\n"
+                                    "\"classname\" \"light\"\n"
+                                    "\"origin\" \"16 32 48\"\n"
+                                    "\"radius\" \"200 200 200\"\n"
+                                    "\"style\" \"0\"\n"
+                                    "\"color\" \"1 0.5 0.25\"\n"
+                                    "\"noshadow\" \"1\"\n"
+                                    "\"noshadow2\" \"1\"\n"
+                                    "}\n"
+                                    "//Light 1\n"
+                                    "{\n"
+                                    "\"classname\" \"light\"\n"
+                                    "\"origin\" \"0 0 64\"\n"
+                                    "\"angles\" \"0 90 0\"\n"
+                                    "}\n";
+
+TEST(light_translation, two_light_example_byte_for_byte)
+{
+    Translation t = translate(kTwoLights);
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.printed, "");
+    EXPECT_EQ(t.output, kWorld + kTwoLightsOut);
+    // A second translation numbers its lights from 0 again.
+    EXPECT_EQ(translate(kTwoLights).output, kWorld + kTwoLightsOut);
+}
+
+TEST(light_translation, empty_lists_give_the_world_header_alone)
+{
+    for (const char* text : {"", "   \n", "// nothing here\n// or here"}) {
+        Translation t = translate(text);
+        EXPECT_TRUE(t.ok);
+        EXPECT_EQ(t.output, kWorld);
+    }
+}
+
+TEST(light_translation, unrecognised_tokens_stop_and_keep_what_was_written)
+{
+    struct Case {
+        const char* text;
+        const char* token;
+        const char* kept; // after the world header
+    } cases[] = {
+        {"noShadows 1", "1", "\"noshadow\" \"1\"\n\"noshadow2\" \"1\"\n"},
+        {"{origin 1 2 3", "{origin", ""},
+        {"Origin 1 2 3", "Origin", ""},
+        {"{ } { } bogus {", "bogus",
+         "//Light 0\n{\n\"classname\" \"light\"\n}\n//Light 1\n{\n\"classname\" \"light\"\n}\n"},
+    };
+    for (const Case& c : cases) {
+        Translation t = translate(c.text);
+        EXPECT_FALSE(t.ok) << c.text;
+        EXPECT_EQ(t.printed, std::string("Error: Token \"") + c.token + "\"\n");
+        EXPECT_EQ(t.output, kWorld + c.kept);
+    }
+}
+
+TEST(light_translation, values_are_taken_whatever_they_are)
+{
+    EXPECT_EQ(translate("style origin").output, kWorld + "\"style\" \"origin\"\n");
+    EXPECT_EQ(translate("color \"a b\" {  \"\"").output, kWorld + "\"color\" \"a b { \"\n");
+    // A missing last value is empty and the translation still succeeds.
+    Translation t = translate("origin 1 2");
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.output, kWorld + "\"origin\" \"1 2 \"\n");
+    // Nesting is not checked: every brace opens a new numbered light.
+    EXPECT_EQ(translate("{ { }").output,
+              kWorld + "//Light 0\n{\n\"classname\" \"light\"\n//Light 1\n{\n\"classname\" "
+                       "\"light\"\n}\n");
+}
+
+TEST(light_translation, a_failed_write_stops_the_translation)
+{
+    ScratchDir dir;
+    write_file(dir / "ro", "");
+    FILE* file = fopen((dir / "ro").c_str(), "rb"); // writes to it fail
+    ASSERT_NE(file, nullptr);
+    LightOutput out = {file, 0, false};
+    std::string many;
+    for (int i = 0; i < 20000; ++i)
+        many += "{ origin 1 2 3 }\n";
+    EXPECT_TRUE(translate_lights(many.c_str(), &out));
+    EXPECT_TRUE(out.failed);
+    EXPECT_LT(g_light_number, 20000); // gave up at the first full buffer
+    EXPECT_FALSE(flush_light_output(&out));
+    fclose(file);
+}
+
+TEST(com_sprintf, cuts_and_reports_overflow)
+{
+    char small[8];
+    CaptureStdout();
+    Com_sprintf(small, sizeof small, "%s", "1234567");
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_STREQ(small, "1234567");
+
+    CaptureStdout();
+    Com_sprintf(small, sizeof small, "//Light %i\n", 12345);
+    EXPECT_EQ(GetCapturedStdout(), "Com_sprintf: overflow of 14 in 8\n");
+    EXPECT_STREQ(small, "//Light");
+
+    // Longer than the scratch area: still bounded, still reported.
+    std::string huge(70000, 'h');
+    static char big[100000];
+    CaptureStdout();
+    Com_sprintf(big, sizeof big, "%s", huge.c_str());
+    EXPECT_EQ(GetCapturedStdout(), "Com_sprintf: overflow of 70000 in 65536\n");
+    EXPECT_EQ(std::string(big), huge.substr(0, 65535));
+}

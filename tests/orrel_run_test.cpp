@@ -1,0 +1,94 @@
+// Whole runs of the built Orrel in a scratch directory: its lines, its exit
+// status, and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support.h"
+
+// The program under test; ORREL in the environment names another build of it.
+static std::string orrel()
+{
+    const char* path = std::getenv("ORREL");
+    return path != nullptr ? path : ORREL_PATH;
+}
+
+static const std::string kWorld =
+    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+static const char kBanner[] = "Orrel light list converter (2026)\n";
+static const char kUsage[] = "Usage: Orrel.exe <mapname.txt>\n";
+
+static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)
+{
+    RunResult r = run_program(orrel(), args, dir.path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    return r;
+}
+
+TEST(orrel_run, converts_a_light_list)
+{
+    ScratchDir dir;
+    write_file(dir / "base1.txt",
+               "// lights\r\n{\r\n\"origin\" \"1\" \"2\" \"3\"\r\nstyle 2\r\n}\r\n");
+    EXPECT_EQ(run(dir, {"base1.txt"}).out, "Converted: base1.txt -> base1.lit\n");
+    EXPECT_EQ(read_text(dir / "base1.lit"), kWorld + "//Light 0\n{\n\"classname\" \"light\"\n"
+                                                     "\"origin\" \"1 2 3\"\n\"style\" \"2\"\n}\n");
+    write_file(dir / "empty.txt", "");
+    EXPECT_EQ(run(dir, {"empty.txt"}).out, "Converted: empty.txt -> empty.lit\n");
+    EXPECT_EQ(read_text(dir / "empty.lit"), kWorld);
+}
+
+TEST(orrel_run, command_line_faults)
+{
+    ScratchDir dir;
+    EXPECT_EQ(run(dir, {}).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run(dir, {"a.txt", "b.txt"}).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run(dir, {"a.b"}).out, std::string("Funny argument.\n") + kUsage);
+    EXPECT_EQ(run(dir, {"nope.txt"}).out, "Couldn't open nope.txt\n");
+    EXPECT_TRUE(fs::is_empty(dir.path));
+}
+
+TEST(orrel_run, unrecognised_token_keeps_the_partial_output)
+{
+    ScratchDir dir;
+    write_file(dir / "bad.txt", "{ origin 1 2 3 }\n{ }\nbrightness 5\n{ }");
+    EXPECT_EQ(run(dir, {"bad.txt"}).out, "Error: Token \"brightness\"\n");
+    EXPECT_EQ(read_text(dir / "bad.lit"),
+              kWorld + "//Light 0\n{\n\"classname\" \"light\"\n\"origin\" \"1 2 3\"\n}\n"
+                       "//Light 1\n{\n\"classname\" \"light\"\n}\n");
+}
+
+TEST(orrel_run, refuses_an_input_that_is_its_own_output)
+{
+    ScratchDir dir;
+    write_file(dir / "x.lit", "{ }");
+    EXPECT_EQ(run(dir, {"x.lit"}).out, "Input and output are the same file: x.lit\n");
+    EXPECT_EQ(read_text(dir / "x.lit"), "{ }");
+
+    write_file(dir / "real.txt", "{ }");
+    fs::create_hard_link(dir.path / "real.txt", dir.path / "real.lit");
+    EXPECT_EQ(run(dir, {"real.txt"}).out, "Input and output are the same file: real.txt\n");
+    EXPECT_EQ(read_text(dir / "real.txt"), "{ }");
+}
+
+#ifndef _WIN32
+TEST(orrel_run, output_failures_are_reported_and_cleaned_up)
+{
+    ScratchDir dir;
+    fs::create_symlink("/dev/full", dir.path / "small.lit");
+    fs::create_symlink("/dev/full", dir.path / "large.lit");
+    write_file(dir / "small.txt", "{ }");
+    std::string many;
+    for (int i = 0; i < 50000; ++i)
+        many += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
+    write_file(dir / "large.txt", many);
+    EXPECT_EQ(run(dir, {"small.txt"}).out, "Couldn't write small.lit\n");
+    EXPECT_EQ(run(dir, {"large.txt"}).out, "Couldn't write large.lit\n");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "large.lit"));
+
+    fs::create_directory(dir.path / "busy.lit");
+    write_file(dir / "busy.txt", "{ }");
+    EXPECT_EQ(run(dir, {"busy.txt"}).out, "Couldn't create busy.lit\n");
+}
+#endif

@@ -1,0 +1,117 @@
+#include "support.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "palette.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+ScratchDir::ScratchDir()
+{
+    static std::atomic<int> counter{0};
+    path = fs::temp_directory_path() /
+           ("tools-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(path);
+    fs::create_directories(path);
+}
+
+ScratchDir::~ScratchDir()
+{
+    std::error_code ec;
+    fs::remove_all(path, ec);
+}
+
+void write_file(const std::string& path, const Bytes& data)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+void write_file(const std::string& path, const std::string& text)
+{
+    write_file(path, Bytes(text.begin(), text.end()));
+}
+
+Bytes read_file(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string read_text(const std::string& path)
+{
+    Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
+static std::string quote(const std::string& s) { return "\"" + s + "\""; }
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const fs::path& dir)
+{
+    fs::path out = dir / ".run-out";
+    fs::path err = dir / ".run-err";
+    std::string command = "cd " + quote(dir.string()) + " && " + quote(program);
+    for (const std::string& a : args)
+        command += " " + quote(a);
+    command += " > " + quote(out.string()) + " 2> " + quote(err.string());
+    int raw = std::system(command.c_str());
+#ifdef _WIN32
+    int status = raw;
+#else
+    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+#endif
+    RunResult r{read_text(out.string()), read_text(err.string()), status};
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+static void put_le32(Bytes& b, size_t at, int32_t v)
+{
+    uint32_t u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(u >> (8 * i));
+}
+
+Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& pixels)
+{
+    size_t start = offset > 44 ? static_cast<size_t>(offset) : 44;
+    Bytes b(start, 0x5a); // unread header bytes hold junk on purpose
+    put_le32(b, 32, width);
+    put_le32(b, 36, height);
+    put_le32(b, 40, offset);
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels)
+{
+    Bytes t = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    t.push_back(static_cast<unsigned char>(width & 0xff));
+    t.push_back(static_cast<unsigned char>((width >> 8) & 0xff));
+    t.push_back(static_cast<unsigned char>(height & 0xff));
+    t.push_back(static_cast<unsigned char>((height >> 8) & 0xff));
+    t.push_back(24);
+    t.push_back(0);
+    for (int32_t y = height - 1; y >= 0; --y) {
+        for (int32_t x = 0; x < width; ++x) {
+            size_t i = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                              static_cast<size_t>(x)];
+            t.push_back(kTexturePalette[3 * i + 2]);
+            t.push_back(kTexturePalette[3 * i + 1]);
+            t.push_back(kTexturePalette[3 * i]);
+        }
+    }
+    return t;
+}

@@ -1,0 +1,45 @@
+// Helpers shared by the tests: scratch directories, whole-file reads and
+// writes, and running a built program the way a user would.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+using Bytes = std::vector<unsigned char>;
+
+// A fresh directory that is removed with everything in it at scope end.
+struct ScratchDir {
+    fs::path path;
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+void write_file(const std::string& path, const Bytes& data);
+void write_file(const std::string& path, const std::string& text);
+Bytes read_file(const std::string& path);
+std::string read_text(const std::string& path);
+
+// What a run of a program printed and how it ended.
+struct RunResult {
+    std::string out;
+    std::string err;
+    int status;
+};
+
+// Runs `program` with `args` (each passed as one argument) in `dir`.
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const fs::path& dir);
+
+// A palette texture: the 44-byte header, padding up to `offset`, then the
+// given pixel block.
+Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& pixels);
+
+// The Targa file the converter must produce, computed straight from the
+// palette table.
+Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels);

@@ -1,0 +1,148 @@
+// Whole runs of the built Tavlick in a scratch directory: its lines, its
+// exit status, and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+// The program under test; TAVLICK in the environment names another build of it.
+static std::string tavlick()
+{
+    const char* path = std::getenv("TAVLICK");
+    return path != nullptr ? path : TAVLICK_PATH;
+}
+
+static const char kBanner[] = "Tavlick palette texture converter (released 2026-12-07)\n";
+static const char kUsage[] = "Usage: Tavlick.exe <texture.wal>\n";
+
+static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)
+{
+    RunResult r = run_program(tavlick(), args, dir.path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    return r;
+}
+
+// The directory holds exactly these names afterwards.
+static void expect_files(const ScratchDir& dir, std::vector<std::string> names)
+{
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir.path))
+        found.push_back(e.path().filename().string());
+    std::sort(found.begin(), found.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(found, names);
+}
+
+TEST(tavlick_run, converts_a_texture)
+{
+    ScratchDir dir;
+    Bytes pixels(37 * 23);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<unsigned char>(i * 11 + 5);
+    write_file(dir / "wall.wal", make_texture(37, 23, 100, pixels));
+    EXPECT_EQ(run(dir, {"wall.wal"}).out, "Converted: wall.wal -> wall.tga\n");
+    EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(37, 23, pixels));
+
+    // An existing output is replaced; an empty image is a header-only file.
+    write_file(dir / "wall.wal", make_texture(0, 9, 44, {}));
+    EXPECT_EQ(run(dir, {"wall.wal"}).out, "Converted: wall.wal -> wall.tga\n");
+    EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(0, 9, {}));
+}
+
+TEST(tavlick_run, command_line_faults)
+{
+    ScratchDir dir;
+    EXPECT_EQ(run(dir, {}).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run(dir, {"a.wal", "b.wal"}).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run(dir, {"a.b"}).out, std::string("Funny argument size.\n") + kUsage);
+    EXPECT_EQ(run(dir, {"nope.wal"}).out, "Couldn't open nope.wal\n");
+    expect_files(dir, {});
+}
+
+TEST(tavlick_run, long_names_are_cut_to_63_characters)
+{
+    ScratchDir dir;
+    std::string name63 = std::string(59, 'w') + ".wal";
+    write_file(dir / name63, make_texture(1, 1, 44, {7}));
+    RunResult r = run(dir, {name63 + "-and-more"});
+    std::string out63 = std::string(59, 'w') + ".tga";
+    EXPECT_EQ(r.out, "Converted: " + name63 + " -> " + out63 + "\n");
+    EXPECT_EQ(read_file(dir / out63), expected_targa(1, 1, {7}));
+}
+
+TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
+{
+    ScratchDir dir;
+    Bytes texture = make_texture(2, 2, 44, {1, 2, 3, 4});
+    write_file(dir / "x.tga", texture);
+    EXPECT_EQ(run(dir, {"x.tga"}).out, "Input and output are the same file: x.tga\n");
+    EXPECT_EQ(read_file(dir / "x.tga"), texture);
+
+    write_file(dir / "real.wal", texture);
+    fs::create_symlink("real.wal", dir.path / "link.tga");
+    fs::create_symlink("real.wal", dir.path / "link.wal");
+    EXPECT_EQ(run(dir, {"link.wal"}).out, "Input and output are the same file: link.wal\n");
+    EXPECT_EQ(read_file(dir / "real.wal"), texture);
+}
+
+TEST(tavlick_run, bad_headers_leave_no_output)
+{
+    ScratchDir dir;
+    write_file(dir / "short.wal", Bytes(43, 0));
+    EXPECT_EQ(run(dir, {"short.wal"}).out,
+              "Bad texture short.wal: shorter than its 44-byte header\n");
+    write_file(dir / "past.wal", make_texture(16, 16, 44, Bytes(255, 1)));
+    EXPECT_EQ(run(dir, {"past.wal"}).out,
+              "Bad texture past.wal: pixel block of 16 x 16 at offset 44 runs past the end of the "
+              "file\n");
+    write_file(dir / "wide.wal", make_texture(INT32_MAX, 2, 44, {}));
+    EXPECT_EQ(run(dir, {"wide.wal"}).out,
+              "Bad texture wide.wal: 2147483647 x 2 pixels is too many\n");
+    expect_files(dir, {"short.wal", "past.wal", "wide.wal"});
+}
+
+#ifndef _WIN32
+TEST(tavlick_run, inputs_without_a_size_are_refused)
+{
+    ScratchDir dir;
+    fs::create_directory(dir.path / "dir.wal");
+    EXPECT_EQ(run(dir, {"dir.wal"}).out, "Couldn't read dir.wal\n");
+    ASSERT_EQ(mkfifo((dir / "fifo.wal").c_str(), 0600), 0);
+    EXPECT_EQ(run(dir, {"fifo.wal"}).out, "Couldn't read fifo.wal\n");
+    expect_files(dir, {"dir.wal", "fifo.wal"});
+}
+
+TEST(tavlick_run, output_failures_are_reported_and_cleaned_up)
+{
+    ScratchDir dir;
+    write_file(dir / "full.wal", make_texture(4, 4, 44, Bytes(16, 3)));
+    fs::create_symlink("/dev/full", dir.path / "full.tga");
+    EXPECT_EQ(run(dir, {"full.wal"}).out, "Couldn't write full.tga\n");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "full.tga"));
+    EXPECT_TRUE(fs::exists("/dev/full"));
+
+    write_file(dir / "busy.wal", make_texture(4, 4, 44, Bytes(16, 3)));
+    fs::create_directory(dir.path / "busy.tga");
+    EXPECT_EQ(run(dir, {"busy.wal"}).out, "Couldn't create busy.tga\n");
+}
+
+// 3 x width x height + 18 overflows a signed 32-bit count while the pixel
+// block itself fits the file; the file is sparse, so it costs no disk.
+TEST(tavlick_run, targa_too_large_for_the_format)
+{
+    ScratchDir dir;
+    int32_t width = 32768;
+    int32_t height = 21846; // 3 x 32768 x 21846 + 18 > 2^31 - 1
+    write_file(dir / "huge.wal", make_texture(width, height, 44, {}));
+    fs::resize_file(dir.path / "huge.wal", 44 + uint64_t{32768} * 21846);
+    EXPECT_EQ(run(dir, {"huge.wal"}).out,
+              "Couldn't create huge.tga: 32768 x 21846 pixels is too large for a Targa file\n");
+    expect_files(dir, {"huge.wal"});
+}
+#endif

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "palette.h"
+#include "support.h"
+#include "targa.h"
+#include "texture_reader.h"
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+static Bytes build(int32_t width, int32_t height, const Bytes& pixels)
+{
+    int64_t size = targa_size(width, height);
+    Bytes out(static_cast<size_t>(size) + kTargaSlack, 0xee);
+    build_targa(out.data(), pixels.data(), kTexturePalette, width, height);
+    out.resize(static_cast<size_t>(size));
+    return out;
+}
+
+TEST(targa_writer, two_by_two_example_byte_for_byte)
+{
+    Bytes pixels = {16, 208, 224, 243};
+    Bytes expected = {0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                      0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x18, 0x00, 0x07, 0xab,
+                      0xff, 0xff, 0x00, 0x00, 0x23, 0x4b, 0x63, 0x00, 0xff, 0x00};
+    EXPECT_EQ(build(2, 2, pixels), expected);
+}
+
+TEST(targa_writer, every_index_and_odd_widths_expand_through_the_palette)
+{
+    for (int32_t width : {1, 3, 7, 300}) {
+        int32_t height = 5;
+        Bytes pixels(static_cast<size_t>(width * height));
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<unsigned char>(i * 37);
+        Bytes out = build(width, height, pixels);
+        EXPECT_EQ(out, expected_targa(width, height, pixels)) << "width " << width;
+    }
+    Bytes out = build(300, 1, Bytes(300, 0));
+    EXPECT_EQ(out[12], 0x2c);
+    EXPECT_EQ(out[13], 0x01);
+}
+
+TEST(targa_writer, empty_images_are_the_header_alone)
+{
+    EXPECT_EQ(build(0, 7, {}), expected_targa(0, 7, {}));
+    EXPECT_EQ(build(7, 0, {}).size(), 18u);
+}
+
+TEST(targa_writer, wide_images_keep_the_low_16_bits_of_the_width)
+{
+    int32_t width = 65536 + 3;
+    Bytes pixels(static_cast<size_t>(width), 243);
+    Bytes out = build(width, 1, pixels);
+    ASSERT_EQ(out.size(), 18u + 3u * static_cast<size_t>(width));
+    EXPECT_EQ(out[12], 3);
+    EXPECT_EQ(out[13], 0);
+    EXPECT_EQ(out, expected_targa(width, 1, pixels));
+}
+
+TEST(targa_writer, sizes_beyond_a_signed_32_bit_count_are_refused)
+{
+    EXPECT_EQ(targa_size(2, 3), 36);
+    EXPECT_EQ(targa_size(-1, 3), -1);
+    // 3 x 715827876 + 18 is the largest that fits.
+    EXPECT_EQ(targa_size(715827876, 1), INT64_C(2147483646));
+    EXPECT_EQ(targa_size(715827877, 1), -1);
+    EXPECT_EQ(targa_size(65536, 65536), -1);
+
+    ScratchDir dir;
+    std::string out = dir / "huge.tga";
+    unsigned char unused = 0;
+    CaptureStdout();
+    EXPECT_FALSE(write_targa(out.c_str(), &unused, kTexturePalette, 65536, 65536));
+    EXPECT_EQ(GetCapturedStdout(),
+              "Couldn't create " + out + ": 65536 x 65536 pixels is too large for a Targa file\n");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// Checks a header; returns the one line it printed (empty when accepted).
+static std::string check(const Bytes& file, TextureHeader* header)
+{
+    CaptureStdout();
+    bool ok = check_texture_header(file.data(), static_cast<int64_t>(file.size()), "t.wal", header);
+    std::string printed = GetCapturedStdout();
+    EXPECT_EQ(ok, printed.empty());
+    return printed;
+}
+
+// The 44-byte header alone, whatever offset it names.
+static Bytes header_only(int32_t width, int32_t height, int32_t offset)
+{
+    Bytes file = make_texture(width, height, 0, {});
+    for (size_t i = 0; i < 4; ++i)
+        file[40 + i] = static_cast<unsigned char>(static_cast<uint32_t>(offset) >> (8 * i));
+    return file;
+}
+
+TEST(texture_header, faults_are_named_in_one_line)
+{
+    TextureHeader h;
+    struct Case {
+        Bytes file;
+        const char* message;
+    } cases[] = {
+        {Bytes(43, 0), "Bad texture t.wal: shorter than its 44-byte header\n"},
+        {make_texture(-1, 2, 44, {}), "Bad texture t.wal: negative size -1 x 2\n"},
+        {make_texture(2, INT32_MIN, 44, {}), "Bad texture t.wal: negative size 2 x -2147483648\n"},
+        {header_only(1, 1, -44), "Bad texture t.wal: negative pixel offset -44\n"},
+        {make_texture(65536, 65536, 44, {}),
+         "Bad texture t.wal: 65536 x 65536 pixels is too many\n"},
+        {make_texture(2, 2, 44, {1, 2, 3}),
+         "Bad texture t.wal: pixel block of 2 x 2 at offset 44 runs past the end of the file\n"},
+        {header_only(0, 0, INT32_MAX),
+         "Bad texture t.wal: pixel block of 0 x 0 at offset 2147483647 runs past the end of the "
+         "file\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(check(c.file, &h), c.message);
+}
+
+TEST(texture_header, accepts_blocks_that_end_exactly_at_the_end)
+{
+    TextureHeader h;
+    EXPECT_EQ(check(make_texture(2, 2, 44, {1, 2, 3, 4}), &h), "");
+    EXPECT_EQ(h.width, 2);
+    EXPECT_EQ(h.pixel_offset, 44);
+    // A block may overlap the header, and an empty block may sit at the end.
+    EXPECT_EQ(check(make_texture(4, 11, 0, {}), &h), "");
+    EXPECT_EQ(check(make_texture(0, 5, 44, {}), &h), "");
+}
+
+// Every truncation of a valid file, and every single-byte change of its
+// header fields, is either accepted with a block inside the file or
+// refused with a message.
+TEST(texture_header, truncations_and_flipped_fields_never_escape_the_file)
+{
+    Bytes valid = make_texture(8, 4, 60, Bytes(32, 9));
+    for (size_t length = 0; length < valid.size(); ++length) {
+        TextureHeader h;
+        Bytes cut(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_NE(check(cut, &h), "") << "length " << length;
+    }
+    for (size_t at = 32; at < 44; ++at) {
+        for (int bit = 0; bit < 8; ++bit) {
+            Bytes file = valid;
+            file[at] = static_cast<unsigned char>(file[at] ^ (1 << bit));
+            TextureHeader h;
+            if (check(file, &h).empty()) {
+                EXPECT_LE(int64_t{h.pixel_offset} + int64_t{h.width} * h.height,
+                          static_cast<int64_t>(file.size()));
+            }
+        }
+    }
+}
+
+TEST(texture_reader, reads_exactly_the_pixel_block)
+{
+    ScratchDir dir;
+    Bytes file(4096, 0xcc);
+    Bytes head = make_texture(64, 32, 100, {});
+    std::copy(head.begin(), head.end(), file.begin());
+    for (size_t i = 0; i < 2048; ++i)
+        file[100 + i] = static_cast<unsigned char>(i % 253);
+    write_file(dir / "t.wal", file);
+    IndexImage image;
+    ASSERT_TRUE(read_palette_texture((dir / "t.wal").c_str(), &image));
+    EXPECT_EQ(image.width, 64);
+    EXPECT_EQ(image.height, 32);
+    EXPECT_EQ(memcmp(image.pixels, file.data() + 100, 2048), 0);
+    release_index_image(&image);
+    EXPECT_EQ(image.pixels, nullptr);
+}
