@@ -252,10 +252,10 @@ bool load_whole_file(const char* path, bool terminate, FileBlock* out)
         printf("Couldn't open %s\n", path);
         return false;
     }
-    // A directory seeks to an arbitrary end; sizes must fit a signed 32-bit
-    // count, with room for the terminating zero of a text.
+    // Sizes must fit the block's signed 32-bit count; the terminating zero of
+    // a text sits past the counted bytes.
     int64_t size = stream_is_regular(file) ? stream_size(file) : -1;
-    if (size < 0 || size > INT32_MAX - 1) {
+    if (size < 0 || size > INT32_MAX) {
         printf("Couldn't read %s\n", path);
         fclose(file);
         return false;
