@@ -107,6 +107,15 @@ TEST(tavlick_run, bad_headers_leave_no_output)
     expect_files(dir, {"short.wal", "past.wal", "wide.wal"});
 }
 
+TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
+{
+    ScratchDir dir;
+    write_file(dir / "big.wal", make_texture(1, 1, 44, {0}));
+    fs::resize_file(dir.path / "big.wal", uint64_t{1} << 31);  // sparse: no disk used
+    EXPECT_EQ(run(dir, {"big.wal"}).out, "Couldn't read big.wal\n");
+    expect_files(dir, {"big.wal"});
+}
+
 #ifndef _WIN32
 TEST(tavlick_run, inputs_without_a_size_are_refused)
 {
