@@ -56,12 +56,38 @@ std::string read_text(const std::string& path)
 
 static std::string quote(const std::string& s) { return "\"" + s + "\""; }
 
+#ifdef _WIN32
+// cmd.exe runs the command line. Its cd changes the drive only with /d, and
+// a program given as /path/prog.exe (as CMake names it under Wine) would be
+// looked for on the scratch directory's drive unless made absolute first.
+static const char kChangeDir[] = "cd /d ";
+static std::string program_path(const std::string& program)
+{
+    return fs::absolute(program).string();
+}
+
+// The console streams are in text mode: each "\n" reaches the file as "\r\n".
+static std::string console_text(std::string text)
+{
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        lines += text[i];
+    }
+    return lines;
+}
+#else
+static const char kChangeDir[] = "cd ";
+static std::string program_path(const std::string& program) { return program; }
+static std::string console_text(std::string text) { return text; }
+#endif
+
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const fs::path& dir)
 {
     fs::path out = dir / ".run-out";
     fs::path err = dir / ".run-err";
-    std::string command = "cd " + quote(dir.string()) + " && " + quote(program);
+    std::string command = kChangeDir + quote(dir.string()) + " && " + quote(program_path(program));
     for (const std::string& a : args)
         command += " " + quote(a);
     command += " > " + quote(out.string()) + " 2> " + quote(err.string());
@@ -71,7 +97,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
 #else
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 #endif
-    RunResult r{read_text(out.string()), read_text(err.string()), status};
+    RunResult r{console_text(read_text(out.string())), console_text(read_text(err.string())),
+                status};
     fs::remove(out);
     fs::remove(err);
     return r;

@@ -84,11 +84,24 @@ TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
     EXPECT_EQ(run(dir, {"x.tga"}).out, "Input and output are the same file: x.tga\n");
     EXPECT_EQ(read_file(dir / "x.tga"), texture);
 
+    // On a case-insensitive file system y.TGA is its own output y.tga.
+    write_file(dir / "y.TGA", texture);
+#ifdef _WIN32
+    EXPECT_EQ(run(dir, {"y.TGA"}).out, "Input and output are the same file: y.TGA\n");
+    expect_files(dir, {"x.tga", "y.TGA"});
+#else
+    EXPECT_EQ(run(dir, {"y.TGA"}).out, "Converted: y.TGA -> y.tga\n");
+    EXPECT_EQ(read_file(dir / "y.tga"), expected_targa(2, 2, {1, 2, 3, 4}));
+#endif
+    EXPECT_EQ(read_file(dir / "y.TGA"), texture);
+
+#ifndef _WIN32 // the MinGW runtime's std::filesystem cannot make symbolic links
     write_file(dir / "real.wal", texture);
     fs::create_symlink("real.wal", dir.path / "link.tga");
     fs::create_symlink("real.wal", dir.path / "link.wal");
     EXPECT_EQ(run(dir, {"link.wal"}).out, "Input and output are the same file: link.wal\n");
     EXPECT_EQ(read_file(dir / "real.wal"), texture);
+#endif
 }
 
 TEST(tavlick_run, bad_headers_leave_no_output)
@@ -111,7 +124,7 @@ TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
 {
     ScratchDir dir;
     write_file(dir / "big.wal", make_texture(1, 1, 44, {0}));
-    fs::resize_file(dir.path / "big.wal", uint64_t{1} << 31);  // sparse: no disk used
+    fs::resize_file(dir.path / "big.wal", uint64_t{1} << 31); // sparse: no disk used
     EXPECT_EQ(run(dir, {"big.wal"}).out, "Couldn't read big.wal\n");
     expect_files(dir, {"big.wal"});
 }
