@@ -1,5 +1,6 @@
 #include "lights.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "com_sprintf.h"
@@ -30,9 +31,14 @@ static const char kWorldHeader[] =
 static const char kLightClassLine[] = "\"classname\" \"light\"";
 static const char kNoShadowLines[] = "\"noshadow\" \"1\"\n\"noshadow2\" \"1\"";
 
-// Large enough that a 100 MB light list costs a few thousand writes.
+// Large enough that a 100 MB light list costs a few hundred writes, small
+// enough that a short list touches few fresh pages.
 constexpr size_t kOutputBufferSize = size_t{1} << 18;
-static char g_output_buffer[kOutputBufferSize];
+// Room that every step of the translation may fill without a check: the
+// longest key line (three values of kMaxToken bytes) and the slack of the
+// sixteen-byte copies of short values.
+constexpr size_t kStepRoom = 4 * kMaxToken + 64;
+static char g_output_buffer[kOutputBufferSize + 32];
 
 static void write_raw(LightOutput* out, const char* data, size_t size)
 {
@@ -47,32 +53,102 @@ bool flush_light_output(LightOutput* out)
     return !out->failed;
 }
 
-static void put(LightOutput* out, const char* data, size_t size)
+// Makes room for one step of the translation, so that the appends below
+// need no check of their own.
+static inline void reserve_step(LightOutput* out)
 {
-    if (size > kOutputBufferSize - out->used) {
-        flush_light_output(out);
-        if (size > kOutputBufferSize) {
-            write_raw(out, data, size);
-            return;
-        }
-    }
+    if (kOutputBufferSize - out->used < kStepRoom) flush_light_output(out);
+}
+
+static inline void append(LightOutput* out, const char* data, size_t size)
+{
     memcpy(g_output_buffer + out->used, data, size);
     out->used += size;
 }
 
-static void put_text(LightOutput* out, const char* text) { put(out, text, strlen(text)); }
-
-template <size_t N> static void put_literal(LightOutput* out, const char (&text)[N])
+template <size_t N> static inline void append_literal(LightOutput* out, const char (&text)[N])
 {
-    put(out, text, N - 1);
+    append(out, text, N - 1);
 }
 
-static const LightKey* find_key(const char* token)
+// Short tokens are copied as one sixteen-byte block whose tail the next
+// append overwrites; the token buffer and the output buffer both have room.
+static inline void append_token(LightOutput* out, const char* token, size_t length)
 {
-    size_t length = strlen(token);
+    if (length <= static_cast<size_t>(kTokenReadable))
+        memcpy(g_output_buffer + out->used, token, kTokenReadable);
+    else
+        memcpy(g_output_buffer + out->used, token, length);
+    out->used += length;
+}
+
+// Keys are found through a small open-addressed table built from
+// kLightKeys, hashed on the token's length and first byte. Each slot keeps
+// the key's first sixteen bytes as two words, so that most comparisons are
+// two masked word compares, and the start of its key line.
+constexpr size_t kKeySlots = 64;
+constexpr size_t kPrefixRoom = 32;
+struct KeySlot {
+    const LightKey* key;
+    size_t length;
+    uint64_t words[2];
+    uint64_t masks[2];
+    char prefix[kPrefixRoom]; // a double quote, the key, a double quote, a space, a double quote
+    size_t prefix_length;
+};
+static KeySlot g_key_slots[kKeySlots];
+static bool g_key_slots_built;
+
+static inline size_t key_slot(const char* token, size_t length)
+{
+    return (static_cast<size_t>(static_cast<unsigned char>(token[0])) * 7 + length) &
+           (kKeySlots - 1);
+}
+
+static void build_key_slots()
+{
+    if (g_key_slots_built) return;
+    g_key_slots_built = true;
     for (size_t i = 0; i < kLightKeyCount; ++i) {
-        const LightKey& key = kLightKeys[i];
-        if (strlen(key.token) == length && memcmp(key.token, token, length) == 0) return &key;
+        const char* token = kLightKeys[i].token;
+        size_t length = strlen(token);
+        size_t at = key_slot(token, length);
+        while (g_key_slots[at].key != nullptr)
+            at = (at + 1) & (kKeySlots - 1);
+        KeySlot& slot = g_key_slots[at];
+        slot.key = &kLightKeys[i];
+        slot.length = length;
+        char head[16] = {};
+        memcpy(head, token, length < 16 ? length : 16);
+        memcpy(slot.words, head, 16);
+        for (size_t w = 0; w < 2; ++w) {
+            size_t bytes = length > 8 * w ? length - 8 * w : 0;
+            slot.masks[w] = bytes >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
+        }
+        if (length + 4 <= kPrefixRoom) {
+            slot.prefix[0] = '"';
+            memcpy(slot.prefix + 1, token, length);
+            memcpy(slot.prefix + 1 + length, "\" \"", 3);
+            slot.prefix_length = length + 4;
+        }
+    }
+}
+
+// The slot of the key that `token` names, or null. The token buffer can be
+// read for kTokenReadable bytes whatever the token's length.
+static const KeySlot* find_key(const char* token, size_t length)
+{
+    uint64_t words[2];
+    memcpy(words, token, 16);
+    for (size_t at = key_slot(token, length); g_key_slots[at].key != nullptr;
+         at = (at + 1) & (kKeySlots - 1)) {
+        const KeySlot& slot = g_key_slots[at];
+        if (slot.length != length) continue;
+        if (((words[0] ^ slot.words[0]) & slot.masks[0]) != 0 ||
+            ((words[1] ^ slot.words[1]) & slot.masks[1]) != 0)
+            continue;
+        if (length <= 16 || memcmp(slot.key->token + 16, token + 16, length - 16) == 0)
+            return &slot;
     }
     return nullptr;
 }
@@ -82,54 +158,66 @@ static void open_light(LightOutput* out)
     char comment[576];
     Com_sprintf(comment, sizeof comment, "//Light %i\n", g_light_number);
     ++g_light_number;
-    put_text(out, comment);
-    put_literal(out, "{\n");
-    put_literal(out, kLightClassLine);
-    put_literal(out, "\n");
+    append(out, comment, strlen(comment));
+    append_literal(out, "{\n");
+    append_literal(out, kLightClassLine);
+    append_literal(out, "\n");
 }
 
 // Values are read one at a time, right before each is written, since every
 // token shares the one buffer.
-static void write_key_line(LightOutput* out, const LightKey& key, const char** cursor)
+static void write_key_line(LightOutput* out, const KeySlot& slot, const char** cursor)
 {
-    put_literal(out, "\"");
-    put_text(out, key.token);
-    put_literal(out, "\" \"");
-    for (int i = 0; i < key.values; ++i) {
-        if (i > 0) put_literal(out, " ");
-        put_text(out, next_token(cursor));
+    if (slot.prefix_length != 0) {
+        memcpy(g_output_buffer + out->used, slot.prefix, kPrefixRoom);
+        out->used += slot.prefix_length;
+    } else {
+        append_literal(out, "\"");
+        append(out, slot.key->token, slot.length);
+        append_literal(out, "\" \"");
     }
-    put_literal(out, "\"\n");
+    for (int i = 0; i < slot.key->values; ++i) {
+        if (i > 0) append_literal(out, " ");
+        size_t length;
+        const char* value = next_token(cursor, &length);
+        append_token(out, value, length);
+    }
+    append_literal(out, "\"\n");
 }
 
 bool translate_lights(const char* text, LightOutput* out)
 {
+    build_key_slots();
     g_light_number = 0;
-    put_literal(out, kWorldHeader);
+    reserve_step(out);
+    append_literal(out, kWorldHeader);
     const char* cursor = text;
     while (cursor != nullptr && !out->failed) {
-        const char* token = next_token(&cursor);
-        const LightKey* key = find_key(token);
-        if (key == nullptr) {
+        size_t length;
+        const char* token = next_token(&cursor, &length);
+        const KeySlot* slot = find_key(token, length);
+        if (slot == nullptr) {
             printf("Error: Token \"%s\"\n", token);
             return false;
         }
-        switch (key->action) {
+        const LightKey& key = *slot->key;
+        reserve_step(out);
+        switch (key.action) {
         case KeyAction::OpenLight:
             open_light(out);
             break;
         case KeyAction::CloseLight:
-            put_literal(out, "}\n");
+            append_literal(out, "}\n");
             break;
         case KeyAction::KeyLine:
-            write_key_line(out, *key, &cursor);
+            write_key_line(out, *slot, &cursor);
             break;
         case KeyAction::NoShadow:
-            put_literal(out, kNoShadowLines);
-            put_literal(out, "\n");
+            append_literal(out, kNoShadowLines);
+            append_literal(out, "\n");
             break;
         case KeyAction::Drop:
-            for (int i = 0; i < key->values; ++i)
+            for (int i = 0; i < key.values; ++i)
                 next_token(&cursor);
             break;
         }

@@ -2,6 +2,8 @@
 // and // comments skipped.
 #pragma once
 
+#include <cstddef>
+
 // Tokens keep at most this many characters; a word this long or longer is
 // discarded whole.
 constexpr int kMaxToken = 512;
@@ -11,3 +13,8 @@ constexpr int kMaxToken = 512;
 // next call overwrites. At the end of the text the token is empty and the
 // cursor becomes null; every later call returns the empty token again.
 const char* next_token(const char** cursor);
+
+// The same, also giving the token's length. At least kTokenReadable bytes
+// can be read from the start of the returned buffer, whatever the length.
+const char* next_token(const char** cursor, size_t* length);
+constexpr int kTokenReadable = 16;

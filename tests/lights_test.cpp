@@ -161,3 +161,67 @@ TEST(com_sprintf, cuts_and_reports_overflow)
     EXPECT_EQ(GetCapturedStdout(), "Com_sprintf: overflow of 70000 in 65536\n");
     EXPECT_EQ(std::string(big), huge.substr(0, 65535));
 }
+
+// Values of every length up to the longest kept, short ones copied in
+// sixteen-byte blocks, over enough lights that the output buffer is written
+// out many times with pieces ending right at its edge.
+TEST(light_translation, long_outputs_match_piece_for_piece)
+{
+    std::string text;
+    std::string expected = kWorld;
+    for (int light = 0; light < 6000; ++light) {
+        size_t length = static_cast<size_t>(1 + light * 7 % 40);
+        if (light % 997 == 0) length = 511;
+        std::string value(length, static_cast<char>('a' + light % 26));
+        text += "{\norigin " + value + " \"" + value + " x\" 1\n";
+        text += "style \"\"\ncolor 0 0 " + value + "\n}\n";
+        expected += "//Light " + std::to_string(light) + "\n{\n\"classname\" \"light\"\n";
+        std::string quoted = (value + " x").substr(0, 512); // strings keep 512 bytes
+        expected += "\"origin\" \"" + value + " " + quoted + " 1\"\n";
+        expected += "\"style\" \"\"\n\"color\" \"0 0 " + value + "\"\n}\n";
+    }
+    Translation t = translate(text);
+    EXPECT_TRUE(t.ok);
+    EXPECT_EQ(t.printed, "");
+    ASSERT_EQ(t.output.size(), expected.size());
+    EXPECT_TRUE(t.output == expected);
+}
+
+TEST(light_translation, keys_differing_late_or_by_length_are_refused)
+{
+    for (const char* token : {"originx", "origi", "materialParm4", "materialParm33", "noShadowss",
+                              "angle", "{{", "}}", "radiuS"}) {
+        Translation t = translate(std::string(token) + " 1 2 3");
+        EXPECT_FALSE(t.ok) << token;
+        EXPECT_EQ(t.printed, std::string("Error: Token \"") + token + "\"\n");
+    }
+}
+
+TEST(com_sprintf, formats_like_the_standard_function)
+{
+    struct Case {
+        const char* format;
+        int number;
+        const char* text;
+    } cases[] = {
+        {"//Light %i\n", 0, ""},  {"//Light %i\n", -7, ""},
+        {"%i|%d", INT32_MIN, ""}, {"%d%%%s!", INT32_MAX, "text"},
+        {"%5i<%s>", 42, "w"},     {"%x %s", 255, "hex"},
+        {"100%% %i", 3, ""},      {"%i %s", 12, ""},
+    };
+    for (const Case& c : cases) {
+        char expected[64];
+        char got[64];
+        if (strstr(c.format, "%i|%d") != nullptr) {
+            snprintf(expected, sizeof expected, c.format, c.number, c.number);
+            Com_sprintf(got, sizeof got, c.format, c.number, c.number);
+        } else if (strstr(c.format, "%s") != nullptr) {
+            snprintf(expected, sizeof expected, c.format, c.number, c.text);
+            Com_sprintf(got, sizeof got, c.format, c.number, c.text);
+        } else {
+            snprintf(expected, sizeof expected, c.format, c.number);
+            Com_sprintf(got, sizeof got, c.format, c.number);
+        }
+        EXPECT_STREQ(got, expected) << c.format;
+    }
+}

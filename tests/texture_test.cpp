@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "palette.h"
 #include "support.h"
@@ -172,4 +173,33 @@ TEST(texture_reader, reads_exactly_the_pixel_block)
     EXPECT_EQ(memcmp(image.pixels, file.data() + 100, 2048), 0);
     release_index_image(&image);
     EXPECT_EQ(image.pixels, nullptr);
+}
+
+// The vector expansion takes eight pixels a step and finishes each row one
+// pixel at a time, storing a little past every piece; every width around
+// those steps must come out exact, in both expansions, and nothing may be
+// written past the slack.
+TEST(targa_writer, widths_around_the_expansion_steps_in_both_expansions)
+{
+    std::vector<int32_t> widths;
+    for (int32_t w = 1; w <= 41; ++w)
+        widths.push_back(w);
+    for (int32_t w : {63, 64, 65, 255, 256, 257, 1023, 1025})
+        widths.push_back(w);
+    for (bool simd : {true, false}) {
+        for (int32_t width : widths) {
+            int32_t height = 3;
+            Bytes pixels(static_cast<size_t>(width * height));
+            for (size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = static_cast<unsigned char>(i * 151 + 7);
+            size_t size = static_cast<size_t>(targa_size(width, height));
+            Bytes out(size + kTargaSlack + 16, 0xee);
+            build_targa(out.data(), pixels.data(), kTexturePalette, width, height, simd);
+            EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(size)),
+                      expected_targa(width, height, pixels))
+                << "width " << width << (simd ? " vector" : " scalar");
+            for (size_t i = size + kTargaSlack; i < out.size(); ++i)
+                EXPECT_EQ(out[i], 0xee) << "store past the slack, width " << width;
+        }
+    }
 }

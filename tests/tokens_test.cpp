@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tokens.h"
+
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back.
@@ -97,3 +103,88 @@ TEST(tokens, end_of_text)
     EXPECT_STREQ(next_token(&cursor), "");
     EXPECT_EQ(cursor, nullptr);
 }
+
+// Words and quoted strings are read sixteen bytes at a time; tokens that
+// start anywhere in such a chunk and end in it, on its last byte or past it
+// must come out whole, as must the end of the text right after them.
+TEST(tokens, tokens_at_every_place_in_a_chunk)
+{
+    for (size_t lead = 0; lead < 20; ++lead) {
+        for (size_t length : {1u, 2u, 14u, 15u, 16u, 17u, 31u, 32u, 33u, 511u}) {
+            std::string word(length, 'w');
+            for (size_t i = 0; i < length; ++i)
+                word[i] = static_cast<char>('a' + (i + lead) % 26);
+            std::string blanks(lead, ' ');
+            for (size_t i = 0; i < lead; i += 3)
+                blanks[i] = '\n';
+            EXPECT_EQ(tokens_of(blanks + word + "\t" + word), (Tokens{word, word}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(blanks + word), (Tokens{word})) << lead << " " << length;
+            EXPECT_EQ(tokens_of(blanks + "\"" + word + "\"" + word), (Tokens{word, word}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(blanks + "\"" + word), (Tokens{word})) << lead << " " << length;
+            EXPECT_EQ(tokens_of(blanks + "//" + word + "\n" + word), (Tokens{word}))
+                << lead << " " << length;
+        }
+    }
+}
+
+// Bytes after the terminating zero are never tokens, even when they sit in
+// the chunk that holds the end.
+TEST(tokens, nothing_after_the_zero_is_read_as_text)
+{
+    for (const std::string& text : {std::string("ab\0cd ef", 8), std::string("\"ab\0cd\" ef", 10),
+                                    std::string("  \0xyz", 6), std::string("// c\0\nxyz", 9)}) {
+        const char* cursor = text.c_str();
+        std::vector<std::string> got;
+        while (cursor != nullptr)
+            got.push_back(next_token(&cursor));
+        got.pop_back(); // the empty end token
+        Tokens expected;
+        if (text[0] == 'a' || text[0] == '"') expected = {"ab"};
+        EXPECT_EQ(got, expected) << text.substr(0, 3);
+    }
+}
+
+TEST(tokens, length_matches_the_token)
+{
+    const char* text = "origin \"a b\"  // c\n\"\" " // then a word too long to keep
+                       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+    std::string long_word(600, 'L');
+    std::string all = std::string(text) + " " + long_word + " end";
+    const char* cursor = all.c_str();
+    while (cursor != nullptr) {
+        size_t length = 99;
+        const char* token = next_token(&cursor, &length);
+        EXPECT_EQ(length, strlen(token));
+    }
+}
+
+#ifdef __linux__
+// A text that ends at the very end of readable memory: the chunked reads
+// must not touch the page after it.
+TEST(tokens, texts_that_end_at_a_page_boundary)
+{
+    long page = sysconf(_SC_PAGESIZE);
+    size_t size = static_cast<size_t>(page);
+    void* mem = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    char* base = static_cast<char*>(mem);
+    ASSERT_EQ(mprotect(base + size, size, PROT_NONE), 0);
+    const std::string pieces[] = {"a", "word", "\"quoted\"", "\"open", "// note", "{ }"};
+    for (const std::string& piece : pieces) {
+        for (size_t before = 0; before < 40; ++before) {
+            std::string text = std::string(before, ' ') + piece;
+            char* start = base + size - text.size() - 1;
+            memcpy(start, text.c_str(), text.size() + 1);
+            const char* cursor = start;
+            std::vector<std::string> got;
+            while (cursor != nullptr)
+                got.push_back(next_token(&cursor));
+            got.pop_back(); // the empty end token
+            EXPECT_EQ(got, tokens_of(text)) << before << " " << piece;
+        }
+    }
+    munmap(mem, 2 * size);
+}
+#endif

@@ -16,9 +16,10 @@ int64_t targa_size(int32_t width, int32_t height);
 
 // Fills `out` with the header and the pixels, bottom row first, each pixel
 // as blue, green, red of its palette entry. `out` holds targa_size bytes
-// plus kTargaSlack; `palette` holds 256 red-green-blue entries.
+// plus kTargaSlack; `palette` holds 256 red-green-blue entries. Without
+// `allow_simd` the portable expansion runs even where vector units exist.
 void build_targa(unsigned char* out, const unsigned char* pixels, const unsigned char* palette,
-                 int32_t width, int32_t height);
+                 int32_t width, int32_t height, bool allow_simd = true);
 
 // Assembles the whole file in one block and writes it with one write.
 // Prints a message and returns false when the file is too large, cannot be
