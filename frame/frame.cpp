@@ -185,11 +185,16 @@ constexpr size_t kPage = 4096;
 unsigned char* alloc_block(size_t size, size_t* capacity)
 {
 #ifdef FRAME_HUGE_PAGES
-    if (size >= kHugePage) {
+    // A last huge page that would be at least this full is taken whole: a
+    // few unused bytes cost less than hundreds of small-page faults.
+    constexpr size_t kNearlyFull = kHugePage - kHugePage / 8;
+    size_t tail_bytes = size % kHugePage;
+    if (size >= kHugePage || tail_bytes >= kNearlyFull) {
         // Map a 2 MiB aligned range so that the kernel can back it with huge
-        // pages; the tail past the last whole huge page stays in small pages,
-        // so no more memory is touched than the block needs.
-        size_t length = (size + kPage - 1) & ~(kPage - 1);
+        // pages; a short tail past the last whole huge page stays in small
+        // pages, so not much more memory is touched than the block needs.
+        size_t length = tail_bytes >= kNearlyFull ? size - tail_bytes + kHugePage
+                                                  : (size + kPage - 1) & ~(kPage - 1);
         size_t span = length + kHugePage;
         void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (raw == MAP_FAILED) return nullptr;
