@@ -1,0 +1,60 @@
+// Light list path in memory: the input bytes stand for a loaded text (ended
+// by a zero byte, as the loader ends it). First the token reader alone must
+// reach the end, moving forward on every call; then the translation must
+// end and its output must begin with the world header.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "lights.h"
+#include "tokens.h"
+
+static const char kWorldHeader[] =
+    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+
+// Every call either moves the cursor forward or ends the text, so a text of
+// n bytes takes at most n + 1 calls.
+static void check_tokens(const char* text, size_t size)
+{
+    const char* cursor = text;
+    for (size_t calls = 0; cursor != nullptr; ++calls) {
+        if (calls > size + 1) abort();
+        const char* before = cursor;
+        const char* token = next_token(&cursor);
+        if (strlen(token) > static_cast<size_t>(kMaxToken)) abort();
+        if (cursor != nullptr && (cursor <= before || cursor > text + size)) abort();
+    }
+    if (*next_token(&cursor) != '\0' || cursor != nullptr) abort();
+}
+
+static void check_translation(const char* text)
+{
+    char* output = nullptr;
+    size_t output_size = 0;
+    FILE* file = open_memstream(&output, &output_size);
+    if (file == nullptr) abort();
+    LightOutput out = {file, 0, false};
+    translate_lights(text, &out);
+    bool written = flush_light_output(&out);
+    if (fclose(file) != 0 || !written) abort();
+
+    // Every piece written ends a line, and no zero byte gets past the reader.
+    size_t header = sizeof kWorldHeader - 1;
+    if (output_size < header || memcmp(output, kWorldHeader, header) != 0 ||
+        output[output_size - 1] != '\n' || memchr(output, 0, output_size) != nullptr)
+        abort();
+    free(output);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    auto* text = static_cast<char*>(malloc(size + 1));
+    if (text == nullptr) return 0;
+    if (size > 0) memcpy(text, data, size);
+    text[size] = '\0';
+    check_tokens(text, size);
+    check_translation(text);
+    free(text);
+    return 0;
+}
