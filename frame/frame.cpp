@@ -46,30 +46,42 @@ bool make_file_names(int argc, const char* const* argv, const ToolProfile& profi
 
 #ifdef _WIN32
 
+// Windows has no inode numbers: a file is its volume's serial number and its
+// file ID on that volume.
 struct FileIdentity {
-    DWORD volume;
-    DWORD index_high;
-    DWORD index_low;
+    ULONGLONG volume;
+    unsigned char file_id[16];
 };
 
+// ReFS (Dev Drives among them) numbers files with 128 bits, and the 64-bit
+// index of GetFileInformationByHandle is not unique there, so the wide ID is
+// asked for first; systems before Windows 8 only know the narrow one.
 static bool get_identity(const char* path, FileIdentity* id)
 {
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    memset(id, 0, sizeof *id);
+    FILE_ID_INFO wide;
+    BY_HANDLE_FILE_INFORMATION narrow;
+    bool ok = true;
+    if (GetFileInformationByHandleEx(h, FileIdInfo, &wide, sizeof wide)) {
+        id->volume = wide.VolumeSerialNumber;
+        memcpy(id->file_id, wide.FileId.Identifier, sizeof id->file_id);
+    } else if (GetFileInformationByHandle(h, &narrow)) {
+        id->volume = narrow.dwVolumeSerialNumber;
+        memcpy(id->file_id, &narrow.nFileIndexLow, sizeof narrow.nFileIndexLow);
+        memcpy(id->file_id + 4, &narrow.nFileIndexHigh, sizeof narrow.nFileIndexHigh);
+    } else {
+        ok = false;
+    }
     CloseHandle(h);
-    if (!ok) return false;
-    id->volume = info.dwVolumeSerialNumber;
-    id->index_high = info.nFileIndexHigh;
-    id->index_low = info.nFileIndexLow;
-    return true;
+    return ok;
 }
 
 static bool same_identity(const FileIdentity& a, const FileIdentity& b)
 {
-    return a.volume == b.volume && a.index_high == b.index_high && a.index_low == b.index_low;
+    return a.volume == b.volume && memcmp(a.file_id, b.file_id, sizeof a.file_id) == 0;
 }
 
 // A regular file on disk: not a directory, a device, a pipe or a link.
@@ -266,7 +278,7 @@ bool load_whole_file(const char* path, bool terminate, FileBlock* out)
         return false;
     }
     size_t capacity = 0;
-    size_t want = static_cast<size_t>(size) + (terminate ? 1 : 0);
+    size_t want = static_cast<size_t>(size) + (terminate ? kTextPadding : 0);
     unsigned char* data = alloc_block(want, &capacity);
     if (data == nullptr) {
         printf("Couldn't allocate memory for %s\n", path);
@@ -288,7 +300,7 @@ bool load_whole_file(const char* path, bool terminate, FileBlock* out)
         done += got;
     }
     fclose(file);
-    if (terminate) data[total] = 0;
+    if (terminate) memset(data + total, 0, kTextPadding);
     out->data = data;
     out->length = static_cast<int32_t>(size);
     out->capacity = capacity;

@@ -15,6 +15,9 @@ constexpr int kMinNameLength = 4;
 // Requests to the file stream never ask for more than this many bytes.
 constexpr int kReadChunk = 65536;
 
+// Zero bytes after a text loaded with its terminator.
+constexpr int kTextPadding = 32;
+
 // Converts the file named `input` into the file named `output`. Prints its
 // own failure messages; returns true only when the output is complete.
 using ConvertFn = bool (*)(const char* input, const char* output);
@@ -49,7 +52,9 @@ bool make_file_names(int argc, const char* const* argv, const ToolProfile& profi
 bool names_same_file(const char* input, const char* output);
 
 // Reads the file at `path` whole into a fresh block, in requests of at most
-// kReadChunk bytes; with `terminate` a zero byte follows the contents.
+// kReadChunk bytes; with `terminate` kTextPadding zero bytes follow the
+// contents, the first ending the text and the rest letting readers load
+// whole chunks past the end without leaving the block.
 // On failure prints one line naming the path and leaves `out` empty.
 bool load_whole_file(const char* path, bool terminate, FileBlock* out);
 
