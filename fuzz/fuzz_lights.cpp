@@ -1,5 +1,5 @@
 // Light list path in memory: the input bytes stand for a loaded text (ended
-// by a zero byte, as the loader ends it). First the token reader alone must
+// by a zero byte and padding, as the loader ends it). First the token reader alone must
 // reach the end, moving forward on every call; then the translation must
 // end and its output must begin with the world header.
 #include <cstdint>
@@ -49,10 +49,11 @@ static void check_translation(const char* text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    auto* text = static_cast<char*>(malloc(size + 1));
+    // As the loader hands it over: the zero, then the padding the token
+    // scan may read ahead into.
+    auto* text = static_cast<char*>(calloc(size + 1 + kTextPadding, 1));
     if (text == nullptr) return 0;
     if (size > 0) memcpy(text, data, size);
-    text[size] = '\0';
     check_tokens(text, size);
     check_translation(text);
     free(text);

@@ -4,20 +4,14 @@
 #include <cstring>
 
 // Runs of bytes are scanned sixteen at a time where the processor allows.
-// A sixteen-byte load that stays inside one 4 KiB page is safe even when it
-// reaches past the terminating zero (memory is mapped page by page), so a
-// chunk is loaded only when it does not cross a page boundary; the bytes
-// before the next boundary go one by one. The loads past the zero are
-// outside the text as the address sanitizer sees it, hence the exemption;
-// texts loaded by the frame carry zero padding that keeps them inside the
-// block (at most 31 bytes past the zero are read).
+// A chunk may reach past the terminating zero, into the lookahead bytes
+// that every text carries (see tokens.h), but never further.
 #if defined(__GNUC__) && defined(__SSE2__)
 #include <emmintrin.h>
 #define TOKENS_SSE2 1
-#define TOKENS_WHOLE_PAGES __attribute__((no_sanitize_address))
-#else
-#define TOKENS_WHOLE_PAGES
 #endif
+
+static_assert(kTextPadding >= kTokenLookahead, "loaded texts must carry the lookahead");
 
 // The token and room for whole sixteen-byte stores starting below kMaxToken.
 static char g_token[kMaxToken + 32];
@@ -39,11 +33,6 @@ template <Run kind> static inline bool ends_run(char c)
 }
 
 #ifdef TOKENS_SSE2
-static inline bool chunk_in_page(const char* p)
-{
-    return (reinterpret_cast<uintptr_t>(p) & 4095u) <= 4096u - 16u;
-}
-
 template <Run kind> static inline unsigned run_ends(__m128i v)
 {
     __m128i hits;
@@ -60,32 +49,31 @@ template <Run kind> static inline unsigned run_ends(__m128i v)
 
 // Length of the run starting at p. With `copy`, its first kMaxToken bytes
 // (and possibly a few more, below kMaxToken + 16) go into g_token.
-template <Run kind, bool copy> TOKENS_WHOLE_PAGES static size_t run_length(const char* p)
+// Every chunk starts at or before the terminating zero.
+template <Run kind, bool copy> static size_t run_length(const char* p)
 {
     size_t n = 0;
     for (;;) {
 #ifdef TOKENS_SSE2
-        if (chunk_in_page(p + n)) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n));
-            if (copy && n < static_cast<size_t>(kMaxToken))
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(g_token + n), v);
-            unsigned ends = run_ends<kind>(v);
-            if (ends != 0) return n + static_cast<size_t>(__builtin_ctz(ends));
-            n += 16;
-            continue;
-        }
-#endif
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n));
+        if (copy && n < static_cast<size_t>(kMaxToken))
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(g_token + n), v);
+        unsigned ends = run_ends<kind>(v);
+        if (ends != 0) return n + static_cast<size_t>(__builtin_ctz(ends));
+        n += 16;
+#else
         char c = p[n];
         if (ends_run<kind>(c)) return n;
         if (copy && n < static_cast<size_t>(kMaxToken)) g_token[n] = c;
         ++n;
+#endif
     }
 }
 
 #ifdef TOKENS_SSE2
-// Copies the n bytes at q (n below 16) into the token, as one chunk that
-// the caller has checked.
-TOKENS_WHOLE_PAGES static inline void copy_short(const char* q, int n)
+// Copies the n bytes at q (n below 16, q at or before the zero) into the
+// token as one chunk.
+static inline void copy_short(const char* q, int n)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(g_token),
                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
@@ -95,12 +83,10 @@ TOKENS_WHOLE_PAGES static inline void copy_short(const char* q, int n)
 // The common case in one chunk: a few separators, then a short word or
 // quoted string that ends within the same sixteen bytes. Returns its length
 // and moves the cursor, or returns -1 when the general path must decide (the
-// end, a comment, a longer token, a page boundary).
-TOKENS_WHOLE_PAGES static inline int short_token(const char** cursor)
+// end, a comment, a longer token).
+static inline int short_token(const char** cursor)
 {
     const char* p = *cursor;
-    // Both chunks, at p and at the token's start, lie within 32 bytes.
-    if ((reinterpret_cast<uintptr_t>(p) & 4095u) > 4096u - 32u) return -1;
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     __m128i zero = _mm_cmpeq_epi8(v, _mm_setzero_si128());
     unsigned ordinary =
@@ -131,8 +117,8 @@ TOKENS_WHOLE_PAGES static inline int short_token(const char** cursor)
 }
 #endif
 
-// Every case, one byte at a time between runs: the end, comments, long
-// tokens and tokens near a page boundary.
+// Every case, one byte at a time between runs: the end, comments and long
+// tokens.
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif

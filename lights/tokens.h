@@ -4,9 +4,15 @@
 
 #include <cstddef>
 
+#include "frame.h"
+
 // Tokens keep at most this many characters; a word this long or longer is
 // discarded whole.
 constexpr int kMaxToken = 512;
+
+// Bytes that must stay readable after a text's terminating zero: the scan
+// reads ahead in chunks. Texts from load_whole_file carry kTextPadding.
+constexpr int kTokenLookahead = 16;
 
 // Returns the next token of the zero-terminated text at *cursor and moves
 // the cursor past it. The token lives in one process-wide buffer that the

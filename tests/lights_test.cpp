@@ -24,7 +24,8 @@ static Translation translate(const std::string& text)
     FILE* file = tmpfile();
     LightOutput out = {file, 0, false};
     CaptureStdout();
-    bool ok = translate_lights(text.c_str(), &out);
+    std::string padded = padded_text(text);
+    bool ok = translate_lights(padded.c_str(), &out);
     std::string printed = GetCapturedStdout();
     EXPECT_TRUE(flush_light_output(&out));
     std::string output;
@@ -133,6 +134,7 @@ TEST(light_translation, a_failed_write_stops_the_translation)
     std::string many;
     for (int i = 0; i < 20000; ++i)
         many += "{ origin 1 2 3 }\n";
+    many = padded_text(many);
     EXPECT_TRUE(translate_lights(many.c_str(), &out));
     EXPECT_TRUE(out.failed);
     EXPECT_LT(g_light_number, 20000); // gave up at the first full buffer

@@ -6,9 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "frame.h"
+
 namespace fs = std::filesystem;
 
 using Bytes = std::vector<unsigned char>;
+
+// A text as the loader hands it over: its zero and the padding after it.
+inline std::string padded_text(std::string text)
+{
+    text.append(static_cast<size_t>(kTextPadding) + 1, '\0');
+    return text;
+}
 
 // A fresh directory that is removed with everything in it at scope end.
 struct ScratchDir {
