@@ -75,7 +75,7 @@ measure() {
 }
 
 echo "$count textures of 64 x 64, $jobs jobs"
-measure xargs "find . -name '*.wal' -print0 | xargs -0 -n 1 -P $jobs $tavlick | grep -v '^Converted: ' || true"
+measure xargs "find . -name '*.wal' -print0 | xargs -0 -n 1 -P $jobs \"$tavlick\" | grep -v '^Converted: ' || true"
 measure make "make -j$jobs"
 measure ninja "ninja -j$jobs --quiet"
 measure true "find . -name '*.wal' -print0 | xargs -0 -n 1 -P $jobs true" 0
