@@ -1,17 +1,17 @@
-// Light list path in memory: the input bytes stand for a loaded text (ended
-// by a zero byte and padding, as the loader ends it). First the token reader alone must
-// reach the end, moving forward on every call; then the translation must
-// end and its output must begin with the world header.
+// Light list path in memory: the input bytes stand for a loaded text. First
+// the token reader alone must reach the end, moving forward on every call;
+// then the translation must end and its output must begin with the world
+// header.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "lights.h"
+#include "light_keys.h"
+#include "light_translation.h"
+#include "text_block.h"
 #include "tokens.h"
 
-static const char kWorldHeader[] =
-    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
 
 // Every call either moves the cursor forward or ends the text, so a text of
 // n bytes takes at most n + 1 calls.
@@ -22,19 +22,20 @@ static void check_tokens(const char* text, size_t size)
         if (calls > size + 1) abort();
         const char* before = cursor;
         const char* token = next_token(&cursor);
-        if (strlen(token) > static_cast<size_t>(kMaxToken)) abort();
+        if (strlen(token) > kMaxToken) abort();
         if (cursor != nullptr && (cursor <= before || cursor > text + size)) abort();
     }
     if (*next_token(&cursor) != '\0' || cursor != nullptr) abort();
 }
 
-static void check_translation(const char* text)
+static void check_translation(const TextBlock& text)
 {
     char* output = nullptr;
     size_t output_size = 0;
     FILE* file = open_memstream(&output, &output_size);
     if (file == nullptr) abort();
-    LightOutput out = {file, 0, false};
+    LightOutput out;
+    out.file = file;
     translate_lights(text, &out);
     bool written = flush_light_output(&out);
     if (fclose(file) != 0 || !written) abort();
@@ -49,13 +50,11 @@ static void check_translation(const char* text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // As the loader hands it over: the zero, then the padding the token
-    // scan may read ahead into.
-    auto* text = static_cast<char*>(calloc(size + 1 + kTextPadding, 1));
-    if (text == nullptr) return 0;
-    if (size > 0) memcpy(text, data, size);
-    check_tokens(text, size);
+    // Exactly as the loader hands it over.
+    TextBlock text;
+    if (!make_text_block(data, size, &text)) return 0;
+    check_tokens(text.text, size);
     check_translation(text);
-    free(text);
+    release_text(&text);
     return 0;
 }

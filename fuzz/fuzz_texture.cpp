@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int64_t file_size = targa_size(header.width, header.height);
     if (file_size != kTargaHeaderSize + 3 * count) abort();
 
-    // Exactly the size and the slack the writer promises to stay within, so
-    // that AddressSanitizer catches a store one byte further.
+    // Exactly the size of the file, so that AddressSanitizer catches a
+    // store one byte further.
     size_t total = static_cast<size_t>(file_size);
-    auto* out = static_cast<unsigned char*>(malloc(total + kTargaSlack));
+    auto* out = static_cast<unsigned char*>(malloc(total == 0 ? 1 : total));
     if (out == nullptr) return 0;
     const unsigned char* pixels = data + header.pixel_offset;
     build_targa(out, pixels, kTexturePalette, header.width, header.height);

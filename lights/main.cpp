@@ -1,3 +1,3 @@
 #include "orrel.h"
 
-int main(int argc, char** argv) { return run_tool(argc, argv, kOrrelProfile); }
+int main(int argc, char** argv) { return tool_main(argc, argv, kOrrelProfile); }

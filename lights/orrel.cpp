@@ -1,20 +1,22 @@
 #include "orrel.h"
 
-#include "lights.h"
+#include "file_io.h"
+#include "light_translation.h"
+#include "tools_version.h"
 
 const ToolProfile kOrrelProfile = {
-    "Orrel light list converter (2026)\n",
+    ORREL_BANNER,
     "Usage: Orrel.exe <mapname.txt>\n",
     "Funny argument.\n",
     {'l', 'i', 't'},
-    convert_light_file,
+    load_and_convert_lights,
 };
 
-bool convert_light_file(const char* input, const char* output)
+bool load_and_convert_lights(const char* input, const char* output)
 {
-    FileBlock text;
-    if (!load_whole_file(input, true, &text)) return false;
-    bool ok = convert_lights(output, reinterpret_cast<const char*>(text.data));
-    release_block(&text);
+    TextBlock text;
+    if (!load_text(input, &text)) return false;
+    bool ok = convert_lights(output, text);
+    release_text(&text);
     return ok;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "frame.h"
+#include "names.h"
 
 extern const ToolProfile kOrrelProfile;
 
-// Converts the light list `input` into the light entity file `output`.
-bool convert_light_file(const char* input, const char* output);
+// Loads the light list `input` and writes its light entity file `output`.
+// Prints its own failure messages; true when the output is complete.
+bool load_and_convert_lights(const char* input, const char* output);

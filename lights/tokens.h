@@ -4,23 +4,29 @@
 
 #include <cstddef>
 
-#include "frame.h"
+#include "chunk.h"
+#include "text_block.h"
 
 // Tokens keep at most this many characters; a word this long or longer is
 // discarded whole.
-constexpr int kMaxToken = 512;
+constexpr size_t kMaxToken = 512;
 
-// Bytes that must stay readable after a text's terminating zero: the scan
-// reads ahead in chunks. Texts from load_whole_file carry kTextPadding.
-constexpr int kTokenLookahead = 16;
+// The scan reads whole chunks, the last one starting at or before the
+// text's terminating zero: it needs this many readable bytes past the zero,
+// which every TextBlock carries.
+constexpr size_t kTokenLookahead = kChunkSize;
+static_assert(kTokenLookahead <= kTextPadding, "a TextBlock carries the scan's lookahead");
 
-// Returns the next token of the zero-terminated text at *cursor and moves
-// the cursor past it. The token lives in one process-wide buffer that the
-// next call overwrites. At the end of the text the token is empty and the
-// cursor becomes null; every later call returns the empty token again.
+// Bytes that can be read from the start of a returned token, whatever its
+// length: short tokens may be copied as one block.
+constexpr size_t kTokenReadable = kChunkSize;
+
+// Returns the next token of the text at *cursor, which points into a
+// TextBlock's text, and moves the cursor past it. The token lives in one
+// process-wide buffer that the next call overwrites. At the end of the text
+// the token is empty and the cursor becomes null; every later call returns
+// the empty token again.
 const char* next_token(const char** cursor);
 
-// The same, also giving the token's length. At least kTokenReadable bytes
-// can be read from the start of the returned buffer, whatever the length.
+// The same, also giving the token's length.
 const char* next_token(const char** cursor, size_t* length);
-constexpr int kTokenReadable = 16;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "com_sprintf.h"
-#include "lights.h"
+#include "light_translation.h"
 #include "support.h"
 
 using testing::internal::CaptureStdout;
@@ -22,10 +22,11 @@ struct Translation {
 static Translation translate(const std::string& text)
 {
     FILE* file = tmpfile();
-    LightOutput out = {file, 0, false};
+    LightOutput out;
+    out.file = file;
     CaptureStdout();
-    std::string padded = padded_text(text);
-    bool ok = translate_lights(padded.c_str(), &out);
+    OwnedText padded(text);
+    bool ok = translate_lights(padded.block, &out);
     std::string printed = GetCapturedStdout();
     EXPECT_TRUE(flush_light_output(&out));
     std::string output;
@@ -130,12 +131,13 @@ TEST(light_translation, a_failed_write_stops_the_translation)
     write_file(dir / "ro", "");
     FILE* file = fopen((dir / "ro").c_str(), "rb"); // writes to it fail
     ASSERT_NE(file, nullptr);
-    LightOutput out = {file, 0, false};
+    LightOutput out;
+    out.file = file;
     std::string many;
     for (int i = 0; i < 20000; ++i)
         many += "{ origin 1 2 3 }\n";
-    many = padded_text(many);
-    EXPECT_TRUE(translate_lights(many.c_str(), &out));
+    OwnedText text(many);
+    EXPECT_TRUE(translate_lights(text.block, &out));
     EXPECT_TRUE(out.failed);
     EXPECT_LT(g_light_number, 20000); // gave up at the first full buffer
     EXPECT_FALSE(flush_light_output(&out));

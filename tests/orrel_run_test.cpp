@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "support.h"
+#include "tools_version.h"
 
 // The program under test; ORREL in the environment names another build of it.
 static std::string orrel()
@@ -15,7 +16,7 @@ static std::string orrel()
 
 static const std::string kWorld =
     "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
-static const char kBanner[] = "Orrel light list converter (2026)\n";
+static const char kBanner[] = ORREL_BANNER;
 static const char kUsage[] = "Usage: Orrel.exe <mapname.txt>\n";
 
 static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)

@@ -2,22 +2,30 @@
 // writes, and running a built program the way a user would.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "frame.h"
+#include "file_io.h"
+#include "text_block.h"
 
 namespace fs = std::filesystem;
 
 using Bytes = std::vector<unsigned char>;
 
-// A text as the loader hands it over: its zero and the padding after it.
-inline std::string padded_text(std::string text)
-{
-    text.append(static_cast<size_t>(kTextPadding) + 1, '\0');
-    return text;
-}
+// A text exactly as the loader hands it over, released at scope end.
+struct OwnedText {
+    TextBlock block;
+    explicit OwnedText(const std::string& bytes)
+    {
+        if (!make_text_block(bytes.data(), bytes.size(), &block)) abort();
+    }
+    ~OwnedText() { release_text(&block); }
+    OwnedText(const OwnedText&) = delete;
+    OwnedText& operator=(const OwnedText&) = delete;
+    const char* c_str() const { return block.text; }
+};
 
 // A fresh directory that is removed with everything in it at scope end.
 struct ScratchDir {

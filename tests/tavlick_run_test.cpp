@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "support.h"
+#include "tools_version.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -17,7 +18,7 @@ static std::string tavlick()
     return path != nullptr ? path : TAVLICK_PATH;
 }
 
-static const char kBanner[] = "Tavlick palette texture converter (released 2026-12-07)\n";
+static const char kBanner[] = TAVLICK_BANNER;
 static const char kUsage[] = "Usage: Tavlick.exe <texture.wal>\n";
 
 static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)

@@ -14,9 +14,8 @@ using testing::internal::GetCapturedStdout;
 static Bytes build(int32_t width, int32_t height, const Bytes& pixels)
 {
     int64_t size = targa_size(width, height);
-    Bytes out(static_cast<size_t>(size) + kTargaSlack, 0xee);
+    Bytes out(static_cast<size_t>(size), 0xee);
     build_targa(out.data(), pixels.data(), kTexturePalette, width, height);
-    out.resize(static_cast<size_t>(size));
     return out;
 }
 
@@ -176,30 +175,30 @@ TEST(texture_reader, reads_exactly_the_pixel_block)
 }
 
 // The vector expansion takes eight pixels a step and finishes each row one
-// pixel at a time, storing a little past every piece; every width around
-// those steps must come out exact, in both expansions, and nothing may be
-// written past the slack.
-TEST(targa_writer, widths_around_the_expansion_steps_in_both_expansions)
+// pixel at a time, storing a little past every piece but the image's last;
+// every width around those steps must come out exact, and nothing may be
+// written past the file. The portable preset runs this with the scalar
+// expansion.
+TEST(targa_writer, widths_around_the_expansion_steps)
 {
     std::vector<int32_t> widths;
     for (int32_t w = 1; w <= 41; ++w)
         widths.push_back(w);
     for (int32_t w : {63, 64, 65, 255, 256, 257, 1023, 1025})
         widths.push_back(w);
-    for (bool simd : {true, false}) {
-        for (int32_t width : widths) {
-            int32_t height = 3;
+    for (int32_t width : widths) {
+        for (int32_t height : {1, 3}) {
             Bytes pixels(static_cast<size_t>(width * height));
             for (size_t i = 0; i < pixels.size(); ++i)
                 pixels[i] = static_cast<unsigned char>(i * 151 + 7);
             size_t size = static_cast<size_t>(targa_size(width, height));
-            Bytes out(size + kTargaSlack + 16, 0xee);
-            build_targa(out.data(), pixels.data(), kTexturePalette, width, height, simd);
+            Bytes out(size + 16, 0xee);
+            build_targa(out.data(), pixels.data(), kTexturePalette, width, height);
             EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(size)),
                       expected_targa(width, height, pixels))
-                << "width " << width << (simd ? " vector" : " scalar");
-            for (size_t i = size + kTargaSlack; i < out.size(); ++i)
-                EXPECT_EQ(out[i], 0xee) << "store past the slack, width " << width;
+                << "width " << width;
+            for (size_t i = size; i < out.size(); ++i)
+                EXPECT_EQ(out[i], 0xee) << "store past the file, width " << width;
         }
     }
 }

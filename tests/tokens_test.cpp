@@ -14,7 +14,7 @@
 static std::vector<std::string> tokens_of(const std::string& text)
 {
     std::vector<std::string> out;
-    std::string padded = padded_text(text);
+    OwnedText padded(text);
     const char* cursor = padded.c_str();
     for (int guard = 0; guard < 1000; ++guard) {
         std::string token = next_token(&cursor);
@@ -50,14 +50,14 @@ TEST(tokens, quoted_strings)
     EXPECT_EQ(tokens_of("\"x\"\"y\""), (Tokens{"x", "y"}));
 
     // Two quotes in a row give an empty token while the text goes on.
-    std::string two_quotes = padded_text("\"\" z");
+    OwnedText two_quotes("\"\" z");
     const char* cursor = two_quotes.c_str();
     EXPECT_STREQ(next_token(&cursor), "");
     EXPECT_EQ(cursor, two_quotes.c_str() + 2);
     EXPECT_STREQ(next_token(&cursor), "z");
 
     // An unclosed string ends at the end of the text.
-    std::string unclosed = padded_text("\"abc");
+    OwnedText unclosed("\"abc");
     cursor = unclosed.c_str();
     EXPECT_STREQ(next_token(&cursor), "abc");
     EXPECT_NE(cursor, nullptr);
@@ -96,7 +96,7 @@ TEST(tokens, end_of_text)
     const char* cursor = nullptr;
     EXPECT_STREQ(next_token(&cursor), "");
     // A zero byte ends the text even when more follows it.
-    std::string with_nul = padded_text(std::string("a\0b", 3));
+    OwnedText with_nul(std::string("a\0b", 3));
     cursor = with_nul.c_str();
     EXPECT_STREQ(next_token(&cursor), "a");
     EXPECT_STREQ(next_token(&cursor), "");
@@ -134,7 +134,7 @@ TEST(tokens, nothing_after_the_zero_is_read_as_text)
 {
     for (const std::string& text : {std::string("ab\0cd ef", 8), std::string("\"ab\0cd\" ef", 10),
                                     std::string("  \0xyz", 6), std::string("// c\0\nxyz", 9)}) {
-        std::string padded = padded_text(text);
+        OwnedText padded(text);
         const char* cursor = padded.c_str();
         std::vector<std::string> got;
         while (cursor != nullptr)
@@ -151,7 +151,7 @@ TEST(tokens, length_matches_the_token)
     const char* text = "origin \"a b\"  // c\n\"\" " // then a word too long to keep
                        "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
     std::string long_word(600, 'L');
-    std::string all = padded_text(std::string(text) + " " + long_word + " end");
+    OwnedText all(std::string(text) + " " + long_word + " end");
     const char* cursor = all.c_str();
     while (cursor != nullptr) {
         size_t length = 99;
@@ -168,7 +168,7 @@ TEST(tokens, reads_stay_within_the_lookahead)
     for (const std::string& piece : pieces) {
         for (size_t before = 0; before < 40; ++before) {
             std::string text = std::string(before, ' ') + piece;
-            size_t size = text.size() + 1 + static_cast<size_t>(kTokenLookahead);
+            size_t size = text.size() + 1 + kTokenLookahead;
             std::unique_ptr<char[]> block(new char[size]());
             memcpy(block.get(), text.c_str(), text.size());
             const char* cursor = block.get();

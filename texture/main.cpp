@@ -1,3 +1,3 @@
 #include "tavlick.h"
 
-int main(int argc, char** argv) { return run_tool(argc, argv, kTavlickProfile); }
+int main(int argc, char** argv) { return tool_main(argc, argv, kTavlickProfile); }

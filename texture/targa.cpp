@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frame.h"
+#include "block.h"
+#include "file_io.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 #error "the pixel expansion stores little-endian words"
@@ -33,31 +34,35 @@ static void put_targa_header(unsigned char* out, int32_t width, int32_t height)
     out[16] = 24; // bits per pixel; descriptor 0: bottom row first
 }
 
-// Each pixel is stored as a 4-byte word holding blue, green, red and a
-// spare byte that the next pixel overwrites; the last spare byte lands in
-// the slack after the file.
+// Each pixel but a row's last is stored as a 4-byte word holding blue,
+// green, red and a spare byte that the next pixel overwrites; the last one
+// is stored as its three bytes, so that nothing lands past the row.
 static void expand_row_scalar(unsigned char* out, const unsigned char* src, const uint32_t* bgr,
                               size_t width)
 {
+    if (width == 0) return;
+    size_t last = width - 1;
     size_t x = 0;
-    for (; x + 4 <= width; x += 4) {
+    for (; x + 4 <= last; x += 4) {
         memcpy(out + 3 * x, &bgr[src[x]], 4);
         memcpy(out + 3 * x + 3, &bgr[src[x + 1]], 4);
         memcpy(out + 3 * x + 6, &bgr[src[x + 2]], 4);
         memcpy(out + 3 * x + 9, &bgr[src[x + 3]], 4);
     }
-    for (; x < width; ++x)
+    for (; x < last; ++x)
         memcpy(out + 3 * x, &bgr[src[x]], 4);
+    memcpy(out + 3 * last, &bgr[src[last]], 3);
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#if TOOLS_SIMD && defined(__GNUC__) && defined(__x86_64__)
 #define TARGA_AVX2 1
 #include <immintrin.h>
 
 // Eight pixels per step: their words are gathered from the table, the spare
 // bytes squeezed out, and the 24 bytes stored with one 32-byte store whose
-// last 8 bytes the next step (or the slack) takes. The few pixels left at
-// the end of a row go the scalar way.
+// last 8 bytes the next step overwrites. The last row stops three pixels
+// early, so that its stores stay inside the file; the pixels left at the
+// end of each row go the scalar way.
 __attribute__((target("avx2"))) static void expand_rows_avx2(unsigned char* out,
                                                              const unsigned char* pixels,
                                                              const uint32_t* bgr, size_t width,
@@ -68,11 +73,11 @@ __attribute__((target("avx2"))) static void expand_rows_avx2(unsigned char* out,
                          8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
     const int* table = reinterpret_cast<const int*>(bgr);
-    size_t whole = width & ~size_t{7};
     for (size_t row = height; row-- > 0;) {
         const unsigned char* src = pixels + row * width;
+        size_t limit = row > 0 ? width : (width > 3 ? width - 3 : 0);
         size_t x = 0;
-        for (; x < whole; x += 8) {
+        for (; x + 8 <= limit; x += 8) {
             __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x));
             __m256i words = _mm256_i32gather_epi32(table, _mm256_cvtepu8_epi32(eight), 4);
             words = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(words, squeeze), join);
@@ -85,17 +90,15 @@ __attribute__((target("avx2"))) static void expand_rows_avx2(unsigned char* out,
 #endif
 
 static void expand_rows(unsigned char* out, const unsigned char* pixels, const uint32_t* bgr,
-                        int32_t width, int32_t height, bool allow_simd)
+                        int32_t width, int32_t height)
 {
     size_t w = static_cast<size_t>(width);
     size_t h = static_cast<size_t>(height);
 #ifdef TARGA_AVX2
-    if (allow_simd && __builtin_cpu_supports("avx2")) {
+    if (__builtin_cpu_supports("avx2")) {
         expand_rows_avx2(out, pixels, bgr, w, h);
         return;
     }
-#else
-    (void)allow_simd;
 #endif
     for (size_t row = h; row-- > 0;) {
         expand_row_scalar(out, pixels + row * w, bgr, w);
@@ -104,7 +107,7 @@ static void expand_rows(unsigned char* out, const unsigned char* pixels, const u
 }
 
 void build_targa(unsigned char* out, const unsigned char* pixels, const unsigned char* palette,
-                 int32_t width, int32_t height, bool allow_simd)
+                 int32_t width, int32_t height)
 {
     put_targa_header(out, width, height);
     if (width == 0 || height == 0) return;
@@ -114,7 +117,7 @@ void build_targa(unsigned char* out, const unsigned char* pixels, const unsigned
         bgr[i] = static_cast<uint32_t>(e[2]) | static_cast<uint32_t>(e[1]) << 8 |
                  static_cast<uint32_t>(e[0]) << 16;
     }
-    expand_rows(out + kTargaHeaderSize, pixels, bgr, width, height, allow_simd);
+    expand_rows(out + kTargaHeaderSize, pixels, bgr, width, height);
 }
 
 bool write_targa(const char* path, const unsigned char* pixels, const unsigned char* palette,
@@ -126,14 +129,13 @@ bool write_targa(const char* path, const unsigned char* pixels, const unsigned c
                height);
         return false;
     }
-    size_t capacity = 0;
-    unsigned char* block = alloc_block(static_cast<size_t>(size) + kTargaSlack, &capacity);
+    unsigned char* block = alloc_block(static_cast<size_t>(size));
     if (block == nullptr) {
         printf("Couldn't allocate memory for %s\n", path);
         return false;
     }
     build_targa(block, pixels, palette, width, height);
     bool ok = write_whole_file(path, block, static_cast<size_t>(size));
-    free_block(block, capacity);
+    free_block(block);
     return ok;
 }

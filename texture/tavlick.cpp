@@ -3,16 +3,17 @@
 #include "palette.h"
 #include "targa.h"
 #include "texture_reader.h"
+#include "tools_version.h"
 
 const ToolProfile kTavlickProfile = {
-    "Tavlick palette texture converter (released 2026-12-07)\n",
+    TAVLICK_BANNER,
     "Usage: Tavlick.exe <texture.wal>\n",
     "Funny argument size.\n",
     {'t', 'g', 'a'},
-    convert_texture,
+    load_and_convert_texture,
 };
 
-bool convert_texture(const char* input, const char* output)
+bool load_and_convert_texture(const char* input, const char* output)
 {
     IndexImage image;
     if (!read_palette_texture(input, &image)) return false;

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "frame.h"
+#include "names.h"
 
 extern const ToolProfile kTavlickProfile;
 
-// Converts the palette texture `input` into the Targa file `output`.
-bool convert_texture(const char* input, const char* output);
+// Loads the palette texture `input` and writes it as the Targa file
+// `output`. Prints its own failure messages; true when the output is
+// complete.
+bool load_and_convert_texture(const char* input, const char* output);

@@ -49,7 +49,7 @@ bool read_palette_texture(const char* path, IndexImage* image)
 {
     *image = IndexImage{};
     FileBlock block;
-    if (!load_whole_file(path, false, &block)) return false;
+    if (!load_whole_file(path, &block)) return false;
     TextureHeader header;
     if (!check_texture_header(block.data, block.length, path, &header)) {
         release_block(&block);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "frame.h"
+#include "file_io.h"
 
 // Header fields this tool reads; the rest of the header is ignored.
 constexpr int kTextureHeaderSize = 44;
@@ -19,7 +19,7 @@ struct TextureHeader {
 };
 
 // Width x height palette indices, top row first. `pixels` points into
-// `storage`, which the owner releases with release_index_image.
+// `storage`, the loaded file.
 struct IndexImage {
     FileBlock storage;
     const unsigned char* pixels = nullptr;
@@ -38,4 +38,6 @@ bool check_texture_header(const unsigned char* data, int64_t length, const char*
 // success with no pixels.
 bool read_palette_texture(const char* path, IndexImage* image);
 
+// Releases the loaded file behind an image and empties it; an empty image
+// is left as it is.
 void release_index_image(IndexImage* image);

@@ -1,0 +1,137 @@
+#include "file_io.h"
+
+#include "block.h"
+#include "platform.h"
+
+// Opens `path` for reading and finds its size. Only a regular file has one
+// worth trusting; opening a FIFO with no writer would also block for ever,
+// so anything else is turned away before it is opened. Sizes must fit a
+// signed 32-bit count.
+static FILE* open_input(const char* path, size_t* size)
+{
+    FileKind kind = path_kind(path);
+    if (kind != FileKind::Regular && kind != FileKind::Missing) {
+        printf("Couldn't read %s\n", path);
+        return nullptr;
+    }
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr) {
+        printf("Couldn't open %s\n", path);
+        return nullptr;
+    }
+    int64_t length = stream_kind(file) == FileKind::Regular ? stream_size(file) : -1;
+    if (length < 0 || length > INT32_MAX) {
+        printf("Couldn't read %s\n", path);
+        fclose(file);
+        return nullptr;
+    }
+    *size = static_cast<size_t>(length);
+    return file;
+}
+
+// Reads exactly `size` bytes into `data`, in requests of at most kReadChunk.
+static bool read_all(FILE* file, unsigned char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        size_t request = size - done < kReadChunk ? size - done : kReadChunk;
+        size_t got = fread(data + done, 1, request, file);
+        if (got == 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+bool load_whole_file(const char* path, FileBlock* out)
+{
+    *out = FileBlock{};
+    size_t size = 0;
+    FILE* file = open_input(path, &size);
+    if (file == nullptr) return false;
+    unsigned char* data = alloc_block(size);
+    bool ok = data != nullptr;
+    if (!ok) printf("Couldn't allocate memory for %s\n", path);
+    if (ok && !read_all(file, data, size)) {
+        printf("Couldn't read %s\n", path);
+        ok = false;
+    }
+    fclose(file);
+    if (!ok) {
+        free_block(data);
+        return false;
+    }
+    out->data = data;
+    out->length = static_cast<int32_t>(size);
+    return true;
+}
+
+bool load_text(const char* path, TextBlock* out)
+{
+    *out = TextBlock{};
+    size_t size = 0;
+    FILE* file = open_input(path, &size);
+    if (file == nullptr) return false;
+    char* storage = alloc_text(size);
+    bool ok = storage != nullptr;
+    if (!ok) printf("Couldn't allocate memory for %s\n", path);
+    if (ok && !read_all(file, reinterpret_cast<unsigned char*>(storage), size)) {
+        printf("Couldn't read %s\n", path);
+        ok = false;
+    }
+    fclose(file);
+    if (!ok) {
+        free_block(reinterpret_cast<unsigned char*>(storage));
+        return false;
+    }
+    seal_text(storage, size, out);
+    return true;
+}
+
+void release_block(FileBlock* block)
+{
+    free_block(block->data);
+    *block = FileBlock{};
+}
+
+bool open_output(const char* path, OutputFile* out)
+{
+    out->path = path;
+    out->file = fopen(path, "wb");
+    if (out->file == nullptr) {
+        printf("Couldn't create %s\n", path);
+        return false;
+    }
+    return true;
+}
+
+bool close_stream(FILE* file)
+{
+    bool ok = fflush(file) == 0;
+    ok = ferror(file) == 0 && ok;
+    ok = fclose(file) == 0 && ok;
+    return ok;
+}
+
+void remove_partial_output(const char* path)
+{
+    if (entry_kind(path) == FileKind::Regular) remove(path);
+}
+
+bool finish_output(OutputFile* out, bool written)
+{
+    bool ok = close_stream(out->file) && written;
+    out->file = nullptr;
+    if (!ok) {
+        printf("Couldn't write %s\n", out->path);
+        remove_partial_output(out->path);
+    }
+    return ok;
+}
+
+bool write_whole_file(const char* path, const unsigned char* data, size_t size)
+{
+    OutputFile out;
+    if (!open_output(path, &out)) return false;
+    bool written = size == 0 || fwrite(data, 1, size, out.file) == size;
+    return finish_output(&out, written);
+}

@@ -1,0 +1,112 @@
+// The keys of a light list and what each turns into, as compile-time data,
+// with the bounds that other files rely on checked against it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "light_output.h"
+#include "tokens.h"
+
+enum class KeyAction {
+    OpenLight,  // numbered comment, "{", the light class line
+    CloseLight, // "}"
+    KeyLine,    // "key" "values joined by spaces"
+    NoShadow,   // the two no-shadow lines
+    Drop,       // values read and thrown away
+};
+
+struct LightKey {
+    const char* token; // matched whole and case-sensitively
+    int values;        // tokens that follow and belong to this key
+    KeyAction action;
+};
+
+inline constexpr LightKey kLightKeys[] = {
+    {"{", 0, KeyAction::OpenLight},
+    {"}", 0, KeyAction::CloseLight},
+    {"origin", 3, KeyAction::KeyLine},
+    {"center", 3, KeyAction::Drop},
+    {"radius", 3, KeyAction::KeyLine},
+    {"style", 1, KeyAction::KeyLine},
+    {"material", 1, KeyAction::Drop},
+    {"color", 3, KeyAction::KeyLine},
+    {"noShadows", 0, KeyAction::NoShadow},
+    {"parallel", 0, KeyAction::Drop},
+    {"materialParm3", 1, KeyAction::Drop},
+    {"angles", 3, KeyAction::KeyLine},
+    {"", 0, KeyAction::Drop},
+};
+inline constexpr size_t kLightKeyCount = sizeof kLightKeys / sizeof kLightKeys[0];
+
+// Fixed output texts, written as they stand.
+inline constexpr char kWorldHeader[] =
+    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+inline constexpr char kLightClassLine[] = "\"classname\" \"light\"";
+inline constexpr char kNoShadowLines[] = "\"noshadow\" \"1\"\n\"noshadow2\" \"1\"";
+
+// The light comment is formatted into a buffer of this size.
+inline constexpr size_t kLightCommentSize = 576;
+
+constexpr size_t text_length(const char* text)
+{
+    size_t n = 0;
+    while (text[n] != '\0')
+        ++n;
+    return n;
+}
+
+// The most one key can append: a key line holds a double quote, the key, a
+// double quote, a space, a double quote, the values joined by spaces, a
+// double quote and a newline.
+constexpr size_t step_length(const LightKey& key)
+{
+    switch (key.action) {
+    case KeyAction::OpenLight:
+        return kLightCommentSize - 1 + 2 + text_length(kLightClassLine) + 1;
+    case KeyAction::CloseLight:
+        return 2;
+    case KeyAction::KeyLine:
+        return 4 + text_length(key.token) + static_cast<size_t>(key.values) * (kMaxToken + 1) + 2;
+    case KeyAction::NoShadow:
+        return text_length(kNoShadowLines) + 1;
+    case KeyAction::Drop:
+        return 0;
+    }
+    return 0;
+}
+
+constexpr size_t longest_step()
+{
+    size_t longest = text_length(kWorldHeader);
+    for (const LightKey& key : kLightKeys)
+        longest = step_length(key) > longest ? step_length(key) : longest;
+    return longest;
+}
+
+// Appends may copy whole blocks past what they count: a key line's prefix
+// is copied as kKeyPrefixRoom bytes and short values as kTokenReadable.
+inline constexpr size_t kKeyPrefixRoom = 32;
+inline constexpr size_t kCopySlack = kKeyPrefixRoom > kTokenReadable ? kKeyPrefixRoom
+                                                                     : kTokenReadable;
+static_assert(longest_step() + kCopySlack <= kStepRoom,
+              "a key of kLightKeys writes more than one step of the output may hold");
+
+// Keys are found through an open-addressed table at most half full.
+inline constexpr size_t kKeySlots = 64;
+static_assert(2 * kLightKeyCount <= kKeySlots, "kLightKeys has more keys than the slots allow");
+
+// A recognised key, ready to be written: the start of its key line
+// (double quote, key, double quote, space, double quote) is prepared.
+struct KeySlot {
+    const LightKey* key;
+    size_t length;
+    uint64_t words[2]; // the key's first sixteen bytes, zero-filled
+    uint64_t masks[2]; // which of those bytes belong to the key
+    char prefix[kKeyPrefixRoom];
+    size_t prefix_length; // 0 when the key is too long for the prefix
+};
+
+// The slot of the key that `token` (of `length` bytes, readable for
+// kTokenReadable bytes) names, or null when it names none.
+const KeySlot* find_light_key(const char* token, size_t length);
