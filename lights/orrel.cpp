@@ -5,7 +5,7 @@
 #include "tools_version.h"
 
 const ToolProfile kOrrelProfile = {
-    ORREL_BANNER,
+    ORREL_BANNER, // version and year from project() in CMakeLists.txt
     "Usage: Orrel.exe <mapname.txt>\n",
     "Funny argument.\n",
     {'l', 'i', 't'},

@@ -6,7 +6,7 @@
 #include "tools_version.h"
 
 const ToolProfile kTavlickProfile = {
-    TAVLICK_BANNER,
+    TAVLICK_BANNER, // version and date from project() in CMakeLists.txt
     "Usage: Tavlick.exe <texture.wal>\n",
     "Funny argument size.\n",
     {'t', 'g', 'a'},
