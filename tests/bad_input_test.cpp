@@ -10,15 +10,8 @@
 
 #include "support.h"
 
-// The programs under test; TAVLICK and ORREL in the environment name other
-// builds of them.
-static std::string program(const char* variable, const char* built)
-{
-    const char* path = std::getenv(variable);
-    return path != nullptr ? path : built;
-}
-static std::string tavlick() { return program("TAVLICK", TAVLICK_PATH); }
-static std::string orrel() { return program("ORREL", ORREL_PATH); }
+static std::string tavlick() { return tavlick_program(); }
+static std::string orrel() { return orrel_program(); }
 
 // What a directory holds: each name with its bytes, its link target, or a
 // mark for a subdirectory.
@@ -70,13 +63,8 @@ static std::string text(const Bytes& bytes) { return std::string(bytes.begin(), 
 // bytes of pixel data whatever the header says.
 static Bytes texture_with(int32_t width, int32_t height, int32_t offset, size_t length)
 {
-    Bytes file = make_texture(0, 0, 0, Bytes(length, 7));
-    for (int field = 0; field < 3; ++field) {
-        int32_t v = field == 0 ? width : field == 1 ? height : offset;
-        for (size_t i = 0; i < 4; ++i)
-            file[32 + 4 * static_cast<size_t>(field) + i] =
-                static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
-    }
+    Bytes file = texture_header(width, height, offset);
+    file.insert(file.end(), length, 7);
     return file;
 }
 
@@ -207,11 +195,8 @@ TEST(bad_input, an_output_that_cannot_be_created)
 }
 #endif
 
-static const std::string kWorld =
-    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
-static const std::string kLight = "{\n\"classname\" \"light\"\n";
-
-static std::string light(int number) { return "//Light " + std::to_string(number) + "\n" + kLight; }
+static const std::string& kWorld = kWorldHeaderText;
+static std::string light(int number) { return light_start(number); }
 
 struct LightCase {
     const char* what;

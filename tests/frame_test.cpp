@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "block.h"

@@ -10,8 +10,7 @@
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-static const std::string kWorld =
-    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+static const std::string& kWorld = kWorldHeaderText;
 
 struct Translation {
     bool ok;
@@ -193,8 +192,10 @@ TEST(light_translation, long_outputs_match_piece_for_piece)
 
 TEST(light_translation, keys_differing_late_or_by_length_are_refused)
 {
-    for (const char* token : {"originx", "origi", "materialParm4", "materialParm33", "noShadowss",
-                              "angle", "{{", "}}", "radiuS"}) {
+    // Keys of eight bytes or more differ from these in their second word.
+    for (const char* token :
+         {"originx", "origi", "materialParm4", "materialParm33", "noShadowss", "angle", "{{", "}}",
+          "radiuS", "mXterial", "materiaL", "noShadowX", "parallem", "materialPXrm3"}) {
         Translation t = translate(std::string(token) + " 1 2 3");
         EXPECT_FALSE(t.ok) << token;
         EXPECT_EQ(t.printed, std::string("Error: Token \"") + token + "\"\n");

@@ -7,15 +7,9 @@
 #include "support.h"
 #include "tools_version.h"
 
-// The program under test; ORREL in the environment names another build of it.
-static std::string orrel()
-{
-    const char* path = std::getenv("ORREL");
-    return path != nullptr ? path : ORREL_PATH;
-}
+static std::string orrel() { return orrel_program(); }
 
-static const std::string kWorld =
-    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+static const std::string& kWorld = kWorldHeaderText;
 static const char kBanner[] = ORREL_BANNER;
 static const char kUsage[] = "Usage: Orrel.exe <mapname.txt>\n";
 

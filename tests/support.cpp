@@ -104,6 +104,15 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     return r;
 }
 
+static std::string program(const char* variable, const char* built)
+{
+    const char* path = std::getenv(variable);
+    return path != nullptr ? path : built;
+}
+
+std::string tavlick_program() { return program("TAVLICK", TAVLICK_PATH); }
+std::string orrel_program() { return program("ORREL", ORREL_PATH); }
+
 static void put_le32(Bytes& b, size_t at, int32_t v)
 {
     uint32_t u = static_cast<uint32_t>(v);
@@ -111,15 +120,29 @@ static void put_le32(Bytes& b, size_t at, int32_t v)
         b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(u >> (8 * i));
 }
 
-Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& pixels)
+Bytes texture_header(int32_t width, int32_t height, int32_t offset)
 {
-    size_t start = offset > 44 ? static_cast<size_t>(offset) : 44;
-    Bytes b(start, 0x5a); // unread header bytes hold junk on purpose
+    Bytes b(44, 0x5a); // unread header bytes hold junk on purpose
     put_le32(b, 32, width);
     put_le32(b, 36, height);
     put_le32(b, 40, offset);
+    return b;
+}
+
+Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& pixels)
+{
+    Bytes b = texture_header(width, height, offset);
+    if (offset > 44) b.resize(static_cast<size_t>(offset), 0x5a);
     b.insert(b.end(), pixels.begin(), pixels.end());
     return b;
+}
+
+const std::string kWorldHeaderText =
+    "{\n\"classname\" \"worldspawn\"\n\"ambient\" \"0.01 0.01 0.01\"\n}\n";
+
+std::string light_start(int number)
+{
+    return "//Light " + std::to_string(number) + "\n{\n\"classname\" \"light\"\n";
 }
 
 Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels)

@@ -53,9 +53,22 @@ struct RunResult {
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const fs::path& dir);
 
-// A palette texture: the 44-byte header, padding up to `offset`, then the
-// given pixel block.
+// The programs under test; TAVLICK and ORREL in the environment name other
+// builds of them.
+std::string tavlick_program();
+std::string orrel_program();
+
+// The 44-byte header of a palette texture naming `width` x `height` pixels
+// at `offset`, whatever the file holds; the unread bytes hold junk.
+Bytes texture_header(int32_t width, int32_t height, int32_t offset);
+
+// A palette texture: the header, padding up to `offset`, then the given
+// pixel block.
 Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& pixels);
+
+// What every light entity file opens with, and how each light starts.
+extern const std::string kWorldHeaderText;
+std::string light_start(int number);
 
 // The Targa file the converter must produce, computed straight from the
 // palette table.

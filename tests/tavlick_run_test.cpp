@@ -11,12 +11,7 @@
 #include <sys/stat.h>
 #endif
 
-// The program under test; TAVLICK in the environment names another build of it.
-static std::string tavlick()
-{
-    const char* path = std::getenv("TAVLICK");
-    return path != nullptr ? path : TAVLICK_PATH;
-}
+static std::string tavlick() { return tavlick_program(); }
 
 static const char kBanner[] = TAVLICK_BANNER;
 static const char kUsage[] = "Usage: Tavlick.exe <texture.wal>\n";

@@ -180,3 +180,21 @@ TEST(tokens, reads_stay_within_the_lookahead)
         }
     }
 }
+
+// Cases that reach the scan's slower paths: a word starting right after a
+// comment line, a word starting with the highest ordinary byte, and a long
+// unclosed string cut by a zero byte.
+TEST(tokens, words_and_strings_after_comments_and_at_the_edges_of_the_classes)
+{
+    std::string long_slash = "/" + std::string(20, 'p');
+    EXPECT_EQ(tokens_of("// note\n" + long_slash + " x"), (Tokens{long_slash, "x"}));
+    EXPECT_EQ(tokens_of("//\n/" + std::string(15, 'q')), (Tokens{"/" + std::string(15, 'q')}));
+
+    std::string del_word = "\x7f" + std::string(30, 'd');
+    EXPECT_EQ(tokens_of("  " + del_word + " y"), (Tokens{del_word, "y"}));
+    EXPECT_EQ(tokens_of(std::string(40, ' ') + "\x7f\x7f"), (Tokens{"\x7f\x7f"}));
+
+    std::string open(100, 's');
+    EXPECT_EQ(tokens_of("\"" + open + std::string("\0more text\"", 11)), (Tokens{open}));
+    EXPECT_EQ(tokens_of("  \"" + open + std::string(1, '\0') + " after"), (Tokens{open}));
+}
