@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include <cstring>
+
 #include "block.h"
 #include "platform.h"
 
@@ -93,10 +95,65 @@ void release_block(FileBlock* block)
     *block = FileBlock{};
 }
 
+static_assert(kOutputPathCapacity == kPathCapacity, "one bound for every output path");
+
+// ".NAME.XXXXXX.tmp" beside `target`: hidden, plainly temporary, and with
+// a random part no user's file is likely to share.
+static bool temporary_name(const char* target, uint64_t random, char* name, size_t size)
+{
+    static const char kSymbols[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    size_t dir = directory_length(target);
+    size_t base = strlen(target + dir);
+    if (dir + base + 13 >= size) return false;
+    memcpy(name, target, dir);
+    char* p = name + dir;
+    *p++ = '.';
+    memcpy(p, target + dir, base);
+    p += base;
+    *p++ = '.';
+    for (int i = 0; i < 6; ++i, random /= 36)
+        *p++ = kSymbols[random % 36];
+    memcpy(p, ".tmp", 5);
+    return true;
+}
+
+enum class Replacement { Opened, Refused, Unavailable };
+
+static Replacement open_replacement(const char* path, OutputFile* out)
+{
+    if (!final_target(path, out->target, sizeof out->target)) return Replacement::Unavailable;
+    // A rename would replace a file the user may not write.
+    if (!may_write(out->target)) return Replacement::Refused;
+    uint64_t random = name_entropy();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        random = random * 6364136223846793005u + 1442695040888963407u;
+        if (!temporary_name(out->target, random >> 16, out->temporary, sizeof out->temporary))
+            return Replacement::Unavailable;
+        bool exists = false;
+        out->file = create_temporary(out->temporary, out->target, &exists);
+        if (out->file != nullptr) {
+            out->replacing = true;
+            return Replacement::Opened;
+        }
+        if (!exists) break;
+    }
+    return Replacement::Unavailable;
+}
+
 bool open_output(const char* path, OutputFile* out)
 {
     out->path = path;
-    out->file = fopen(path, "wb");
+    out->file = nullptr;
+    out->replacing = false;
+    FileKind kind = path_kind(path);
+    Replacement replacement = Replacement::Unavailable;
+    if (kind == FileKind::Regular || kind == FileKind::Missing)
+        replacement = open_replacement(path, out);
+    if (replacement == Replacement::Opened) return true;
+    // No fresh file beside the output (a directory the user may not write,
+    // say): the output itself may still be writable.
+    if (replacement == Replacement::Unavailable && kind != FileKind::Directory)
+        out->file = open_in_place(path);
     if (out->file == nullptr) {
         printf("Couldn't create %s\n", path);
         return false;
@@ -121,9 +178,17 @@ bool finish_output(OutputFile* out, bool written)
 {
     bool ok = close_stream(out->file) && written;
     out->file = nullptr;
+    bool replacing = out->replacing;
+    out->replacing = false;
+    if (replacing) {
+        // The previous output stays unless the new one is whole.
+        ok = ok && replace_file(out->temporary, out->target);
+        if (!ok) remove(out->temporary);
+        drop_temporary();
+    }
     if (!ok) {
         printf("Couldn't write %s\n", out->path);
-        remove_partial_output(out->path);
+        if (!replacing) remove_partial_output(out->path);
     }
     return ok;
 }

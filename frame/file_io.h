@@ -10,6 +10,10 @@
 // Requests to the file stream never ask for more than this many bytes.
 constexpr size_t kReadChunk = 65536;
 
+// Longest output path, link targets and temporary names included (the
+// platform's kPathCapacity).
+constexpr size_t kOutputPathCapacity = 4096;
+
 // One block holding a whole file (see block.h). The owner releases it with
 // release_block.
 struct FileBlock {
@@ -26,20 +30,27 @@ bool load_text(const char* path, TextBlock* out);
 
 void release_block(FileBlock* block);
 
-// An output file being written.
+// An output file being written. A regular file (or a missing one) is
+// written into `temporary`, a fresh file beside `target` (the file the name
+// finally leads to), and moved over it by finish_output; anything else
+// that carries the name, a device or a FIFO, is written in place.
 struct OutputFile {
     FILE* file = nullptr;
     const char* path = nullptr;
+    bool replacing = false;
+    char target[kOutputPathCapacity];
+    char temporary[kOutputPathCapacity];
 };
 
-// Creates (or truncates) the file `path` for writing. On failure prints
-// "Couldn't create" with the path and returns false.
+// Opens the output `path` for writing. On failure prints "Couldn't create"
+// with the path and returns false; nothing has changed on disk.
 bool open_output(const char* path, OutputFile* out);
 
-// Ends an output: flushes and closes it, checking every result. `written`
-// says whether every write so far succeeded. On any failure prints
-// "Couldn't write" with the path and removes the partial file, if it is a
-// regular file. True when the output is complete on disk.
+// Ends an output: flushes and closes it, checking every result, and puts a
+// replacement in place. `written` says whether every write so far
+// succeeded. On any failure prints "Couldn't write" with the path and
+// removes the temporary file, or, written in place, the partial file if it
+// is a regular file. True when the output is complete on disk.
 bool finish_output(OutputFile* out, bool written);
 
 // Writes `size` bytes as the whole file `path` with one write. Prints

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include <fcntl.h>
 #include <io.h>
 #include <malloc.h>
 #include <windows.h>
@@ -104,3 +105,102 @@ void* alloc_aligned(size_t alignment, size_t size)
 }
 
 void free_aligned(void* p) { _aligned_free(p); }
+
+size_t directory_length(const char* path)
+{
+    size_t length = 0;
+    for (size_t i = 0; path[i] != '\0'; ++i)
+        if (path[i] == '/' || path[i] == '\\' || (i == 1 && path[i] == ':')) length = i + 1;
+    return length;
+}
+
+// A link's target is the final path of the file it leads to; a name that is
+// no link, or leads nowhere, is itself.
+bool final_target(const char* path, char* target, size_t size)
+{
+    size_t length = strlen(path);
+    if (length >= size) return false;
+    memcpy(target, path, length + 1);
+    if (entry_kind(path) != FileKind::Other || path_kind(path) != FileKind::Regular) return true;
+    HANDLE h = open_for_query(path, 0);
+    if (h == INVALID_HANDLE_VALUE) return true;
+    DWORD got = GetFinalPathNameByHandleA(h, target, static_cast<DWORD>(size),
+                                          FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(h);
+    if (got == 0 || got >= size) memcpy(target, path, length + 1);
+    return true;
+}
+
+bool may_write(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+uint64_t name_entropy()
+{
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<uint64_t>(counter.QuadPart) ^ static_cast<uint64_t>(GetCurrentProcessId())
+                                                         << 20;
+}
+
+// The console handler runs in a thread of its own while the program goes
+// on; the file was opened with FILE_SHARE_DELETE, so it can be deleted
+// while open and vanishes when the process ends.
+static char g_temporary[kPathCapacity];
+static volatile LONG g_temporary_live = 0;
+
+static BOOL WINAPI remove_on_break(DWORD event)
+{
+    if ((event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) &&
+        InterlockedExchange(&g_temporary_live, 0) != 0)
+        DeleteFileA(g_temporary);
+    return FALSE; // the default handler then ends the process as usual
+}
+
+FILE* create_temporary(const char* name, const char* like, bool* exists)
+{
+    *exists = false;
+    size_t length = strlen(name);
+    if (length >= kPathCapacity) return nullptr;
+    (void)like; // a file that may be written has no permission bits to copy here
+    memcpy(g_temporary, name, length + 1);
+    HANDLE h = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        *exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return nullptr;
+    }
+    InterlockedExchange(&g_temporary_live, 1);
+    SetConsoleCtrlHandler(remove_on_break, TRUE);
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (file == nullptr) {
+        if (fd < 0)
+            CloseHandle(h);
+        else
+            _close(fd);
+        DeleteFileA(name);
+        drop_temporary();
+    }
+    return file;
+}
+
+void drop_temporary()
+{
+    InterlockedExchange(&g_temporary_live, 0);
+    SetConsoleCtrlHandler(remove_on_break, FALSE);
+}
+
+bool replace_file(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// Windows has no FIFOs that an open could wait on.
+FILE* open_in_place(const char* path) { return fopen(path, "wb"); }
+
+// Windows sends neither signal.
+void survive_failed_writes() {}
