@@ -1,5 +1,7 @@
 #include "orrel.h"
 
+#include <cstdio>
+
 #include "file_io.h"
 #include "light_translation.h"
 #include "tools_version.h"
@@ -12,10 +14,26 @@ const ToolProfile kOrrelProfile = {
     load_and_convert_lights,
 };
 
+// UTF-16 puts a zero byte after nearly every character, and the first zero
+// ends the text: such a list would quietly convert to almost nothing. Its
+// byte-order mark gives it away; the text keeps those two bytes even when
+// the zero cut it short, and the padding reads as zero past a shorter one.
+static bool utf16_text(const TextBlock& text)
+{
+    unsigned char first = static_cast<unsigned char>(text.text[0]);
+    unsigned char second = static_cast<unsigned char>(text.text[1]);
+    return (first == 0xff && second == 0xfe) || (first == 0xfe && second == 0xff);
+}
+
 bool load_and_convert_lights(const char* input, const char* output)
 {
     TextBlock text;
     if (!load_text(input, &text)) return false;
+    if (utf16_text(text)) {
+        printf("Couldn't convert %s: UTF-16 text; save it as plain text\n", input);
+        release_text(&text);
+        return false;
+    }
     bool ok = convert_lights(output, text);
     release_text(&text);
     return ok;
