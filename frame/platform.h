@@ -33,10 +33,12 @@ int64_t stream_size(FILE* file);
 
 // Memory for large blocks: `length` bytes starting at an `alignment`
 // boundary, with `before` more bytes mapped right below that boundary for
-// the caller's bookkeeping. Null when the system offers no such mapping;
-// the caller then takes plain memory. Released with unmap_pages(start, total)
-// given what map_pages stored in *start and *total.
-unsigned char* map_pages(size_t before, size_t length, size_t alignment, void** start,
+// the caller's bookkeeping. With `huge`, backed by huge pages where the
+// system offers them; otherwise small pages, all faulted in by the mapping
+// itself. Null when the system offers no such mapping; the caller then takes
+// plain memory. Released with unmap_pages(start, total) given what map_pages
+// stored in *start and *total.
+unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
                          size_t* total);
 void unmap_pages(void* start, size_t total);
 

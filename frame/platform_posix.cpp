@@ -55,13 +55,18 @@ int64_t stream_size(FILE* file)
     return static_cast<int64_t>(size);
 }
 
-unsigned char* map_pages(size_t before, size_t length, size_t alignment, void** start,
+unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
                          size_t* total)
 {
     // Map more than needed, then give back the parts below and above the
     // aligned range, so that the kernel can back it with huge pages.
     size_t span = before + length + alignment;
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+#ifdef MAP_POPULATE
+    // One call faults in every small page, far cheaper than a fault each.
+    if (!huge) flags |= MAP_POPULATE;
+#endif
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, flags, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     uintptr_t first = reinterpret_cast<uintptr_t>(raw);
     uintptr_t aligned = (first + before + alignment - 1) & ~(uintptr_t{alignment} - 1);
@@ -71,7 +76,7 @@ unsigned char* map_pages(size_t before, size_t length, size_t alignment, void** 
     uintptr_t span_end = first + span;
     if (span_end > end) munmap(reinterpret_cast<void*>(end), span_end - end);
 #ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    if (huge) madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
 #endif
     *start = reinterpret_cast<void*>(keep);
     *total = before + length;

@@ -95,7 +95,7 @@ int64_t stream_size(FILE* file)
 
 // Large pages on Windows need a privilege that ordinary users lack, so
 // large blocks take plain memory there.
-unsigned char* map_pages(size_t, size_t, size_t, void**, size_t*) { return nullptr; }
+unsigned char* map_pages(size_t, size_t, size_t, bool, void**, size_t*) { return nullptr; }
 
 void unmap_pages(void*, size_t) {}
 
