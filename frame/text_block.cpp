@@ -4,16 +4,13 @@
 
 #include "block.h"
 
-char* alloc_text(size_t size)
-{
-    return reinterpret_cast<char*>(alloc_block(size + kTextPadding));
-}
+char* alloc_text(size_t size) { return reinterpret_cast<char*>(alloc_block(size + kTextPadding)); }
 
 void seal_text(char* storage, size_t size, TextBlock* out)
 {
     const void* zero = memchr(storage, 0, size);
-    size_t length = zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - storage)
-                                    : size;
+    size_t length =
+        zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - storage) : size;
     memset(storage + length, 0, size - length + kTextPadding);
     out->text = storage;
     out->length = static_cast<int32_t>(length);

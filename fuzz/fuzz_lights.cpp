@@ -12,7 +12,6 @@
 #include "text_block.h"
 #include "tokens.h"
 
-
 // Every call either moves the cursor forward or ends the text, so a text of
 // n bytes takes at most n + 1 calls.
 static void check_tokens(const char* text, size_t size)

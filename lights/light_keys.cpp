@@ -29,7 +29,8 @@ constexpr KeySlotTable build_key_slots()
         slot.key = &key;
         slot.length = length;
         for (size_t i = 0; i < length && i < 16; ++i) {
-            slot.words[i / 8] |= uint64_t{static_cast<unsigned char>(key.token[i])} << (8 * (i % 8));
+            slot.words[i / 8] |= uint64_t{static_cast<unsigned char>(key.token[i])}
+                                 << (8 * (i % 8));
             slot.masks[i / 8] |= uint64_t{0xff} << (8 * (i % 8));
         }
         if (length + 4 <= kKeyPrefixRoom) {

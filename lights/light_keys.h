@@ -87,8 +87,8 @@ constexpr size_t longest_step()
 // Appends may copy whole blocks past what they count: a key line's prefix
 // is copied as kKeyPrefixRoom bytes and short values as kTokenReadable.
 inline constexpr size_t kKeyPrefixRoom = 32;
-inline constexpr size_t kCopySlack = kKeyPrefixRoom > kTokenReadable ? kKeyPrefixRoom
-                                                                     : kTokenReadable;
+inline constexpr size_t kCopySlack =
+    kKeyPrefixRoom > kTokenReadable ? kKeyPrefixRoom : kTokenReadable;
 static_assert(longest_step() + kCopySlack <= kStepRoom,
               "a key of kLightKeys writes more than one step of the output may hold");
 

@@ -14,8 +14,7 @@ int g_light_number;
 // append overwrites; the token buffer and the step room both allow it.
 static inline void append_token(LightOutput* out, const char* token, size_t length)
 {
-    memcpy(out->buffer + out->used, token,
-           length <= kTokenReadable ? kTokenReadable : length);
+    memcpy(out->buffer + out->used, token, length <= kTokenReadable ? kTokenReadable : length);
     out->used += length;
 }
 
