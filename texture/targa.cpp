@@ -76,8 +76,9 @@ __attribute__((target("avx2"))) static void expand_rows_avx2(unsigned char* out,
     for (size_t row = height; row-- > 0;) {
         const unsigned char* src = pixels + row * width;
         size_t limit = row > 0 ? width : (width > 3 ? width - 3 : 0);
+        size_t whole = limit & ~size_t{7};
         size_t x = 0;
-        for (; x + 8 <= limit; x += 8) {
+        for (; x < whole; x += 8) {
             __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x));
             __m256i words = _mm256_i32gather_epi32(table, _mm256_cvtepu8_epi32(eight), 4);
             words = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(words, squeeze), join);
