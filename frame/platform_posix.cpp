@@ -68,19 +68,23 @@ unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool hu
 #endif
     void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, flags, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
+    // Offsets from the start of the mapping, so that every pointer below is
+    // derived from `raw` itself.
+    auto* base = static_cast<unsigned char*>(raw);
     uintptr_t first = reinterpret_cast<uintptr_t>(raw);
-    uintptr_t aligned = (first + before + alignment - 1) & ~(uintptr_t{alignment} - 1);
-    uintptr_t keep = aligned - before;
-    if (keep > first) munmap(raw, keep - first);
-    uintptr_t end = aligned + length;
-    uintptr_t span_end = first + span;
-    if (span_end > end) munmap(reinterpret_cast<void*>(end), span_end - end);
+    size_t lead = static_cast<size_t>(
+        ((first + before + alignment - 1) & ~(uintptr_t{alignment} - 1)) - first - before);
+    unsigned char* keep = base + lead;
+    unsigned char* aligned = keep + before;
+    if (lead > 0) munmap(base, lead);
+    size_t trail = span - lead - before - length;
+    if (trail > 0) munmap(aligned + length, trail);
 #ifdef MADV_HUGEPAGE
-    if (huge) madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    if (huge) madvise(aligned, length, MADV_HUGEPAGE);
 #endif
-    *start = reinterpret_cast<void*>(keep);
+    *start = keep;
     *total = before + length;
-    return reinterpret_cast<unsigned char*>(aligned);
+    return aligned;
 }
 
 void unmap_pages(void* start, size_t total) { munmap(start, total); }
