@@ -31,8 +31,7 @@ static FILE* open_input(const char* path, size_t* size)
     return file;
 }
 
-// Reads exactly `size` bytes into `data`, in requests of at most kReadChunk.
-static bool read_all(FILE* file, unsigned char* data, size_t size)
+bool read_all(FILE* file, unsigned char* data, size_t size)
 {
     size_t done = 0;
     while (done < size) {

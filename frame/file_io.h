@@ -30,6 +30,10 @@ bool load_text(const char* path, TextBlock* out);
 
 void release_block(FileBlock* block);
 
+// Reads exactly `size` bytes of `file` into `data`, in requests of at most
+// kReadChunk bytes; false when a request delivers nothing.
+bool read_all(FILE* file, unsigned char* data, size_t size);
+
 // An output file being written. A regular file (or a missing one) is
 // written into `temporary`, a fresh file beside `target` (the file the name
 // finally leads to), and moved over it by finish_output; anything else

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "block.h"
@@ -208,3 +209,57 @@ TEST(output, partial_output_removal_spares_links)
     remove_partial_output((dir / "partial").c_str());
     EXPECT_FALSE(fs::exists(dir / "partial"));
 }
+
+#ifdef __linux__
+// The kernel's count of read calls made by this process.
+static long long read_calls()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+        if (key == "syscr:") return value;
+    return -1;
+}
+
+// Each request asks for at most 65536 bytes and no read call delivers more
+// than it was asked, so 300,000 bytes take at least five calls.
+TEST(loader, reads_in_requests_of_at_most_65536_bytes)
+{
+    if (read_calls() < 0) GTEST_SKIP() << "no /proc/self/io on this kernel";
+    ScratchDir dir;
+    Bytes data(300000, 'r');
+    write_file(dir / "big", data);
+    FileBlock block;
+    long long before = read_calls();
+    ASSERT_TRUE(load_whole_file((dir / "big").c_str(), &block));
+    long long calls = read_calls() - before;
+    release_block(&block);
+    EXPECT_GE(calls, 5);
+    EXPECT_LE(calls, 8);
+}
+#endif
+
+#ifdef __GLIBC__
+static ssize_t read_from_memory(void* cookie, char* buffer, size_t size)
+{
+    auto* left = static_cast<std::string*>(cookie);
+    size_t n = size < left->size() ? size : left->size();
+    memcpy(buffer, left->data(), n);
+    left->erase(0, n);
+    return static_cast<ssize_t>(n);
+}
+
+// A file that delivers less than its size said (it shrank while being read)
+// fails the load instead of leaving stale bytes in the block.
+TEST(loader, a_read_that_delivers_nothing_fails)
+{
+    std::string left(1000, 'x');
+    cookie_io_functions_t functions = {read_from_memory, nullptr, nullptr, nullptr};
+    FILE* file = fopencookie(&left, "rb", functions);
+    ASSERT_NE(file, nullptr);
+    Bytes got(300000);
+    EXPECT_FALSE(read_all(file, got.data(), got.size()));
+    fclose(file);
+}
+#endif
