@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 constexpr size_t kChunkSize = 16;
@@ -14,10 +15,10 @@ constexpr size_t kChunkSize = 16;
 inline bool is_ordinary(char c) { return static_cast<signed char>(c) > ' '; }
 
 // Index of the lowest set bit of a non-zero mask.
-inline unsigned lowest_bit(unsigned mask)
+inline unsigned lowest_bit(uint64_t mask)
 {
 #if defined(__GNUC__)
-    return static_cast<unsigned>(__builtin_ctz(mask));
+    return static_cast<unsigned>(__builtin_ctzll(mask));
 #else
     unsigned i = 0;
     while ((mask & 1u) == 0) {

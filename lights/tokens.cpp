@@ -1,45 +1,20 @@
-#include "tokens.h"
+// The token buffer, and the token rules applied a byte at a time: the plain
+// statement of what the block scan in token_scan.cpp must return.
+#include <cstring>
 
-// The token, and room for a whole chunk stored at any offset below
-// kMaxToken.
-static char g_token[kMaxToken + kChunkSize];
-static_assert(kMaxToken % kChunkSize == 0, "the last chunk stored ends at kMaxToken");
-static_assert(sizeof g_token >= kTokenReadable, "tokens can be read as one chunk");
+#include "token_rules.h"
 
-// What ends a run of bytes: a word ends at any byte that is not ordinary
-// (the end included), a quoted string at a double quote or the end, a
-// comment at a newline or the end.
-enum class Run { Word, String, Comment };
+char g_token[kMaxToken + kChunkSize];
 
-template <Run kind> static inline unsigned run_ends(Chunk c)
+// The first byte at or after p that ends a run of this kind.
+template <Run kind> static const char* run_end(const char* p)
 {
-    if (kind == Run::Word) return not_ordinary_mask(c);
-    return equal_mask(c, kind == Run::String ? '"' : '\n') | zero_mask(c);
+    while (!ends_run<kind>(*p))
+        ++p;
+    return p;
 }
 
-// Length of the run starting at p. With `copy`, its first kMaxToken bytes
-// (and perhaps a few more, up to the next chunk boundary) go into g_token.
-template <Run kind, bool copy> static size_t run_length(const char* p)
-{
-    for (size_t n = 0;; n += kChunkSize) {
-        Chunk c = load_chunk(p + n);
-        if (copy && n < kMaxToken) store_chunk(g_token + n, c);
-        unsigned ends = run_ends<kind>(c);
-        if (ends != 0) return n + lowest_bit(ends);
-    }
-}
-
-// The first byte at or after p that is ordinary or the end.
-static const char* skip_separators(const char* p)
-{
-    for (;; p += kChunkSize) {
-        Chunk c = load_chunk(p);
-        unsigned stops = ~not_ordinary_mask(c) | zero_mask(c);
-        if ((stops & 0xffffu) != 0) return p + lowest_bit(stops);
-    }
-}
-
-const char* next_token(const char** cursor, size_t* length)
+const char* next_token_bytewise(const char** cursor, size_t* length)
 {
     const char* p = *cursor;
     g_token[0] = '\0';
@@ -47,40 +22,33 @@ const char* next_token(const char** cursor, size_t* length)
     if (p == nullptr) return g_token;
 
     for (;;) {
-        p = skip_separators(p);
-        if (*p == '\0') {
-            *cursor = nullptr;
-            return g_token;
+        while (!is_ordinary(*p)) {
+            if (*p == '\0') {
+                *cursor = nullptr;
+                return g_token;
+            }
+            ++p;
         }
-        if (p[0] != '/' || p[1] != '/') break;
+        if (!opens_comment(p)) break;
         // The newline is left for the separators above.
-        p += run_length<Run::Comment, false>(p);
+        p = run_end<Run::Comment>(p);
     }
 
+    size_t kept;
     if (*p == '"') {
-        ++p;
-        size_t n = run_length<Run::String, true>(p);
+        const char* first = p + 1;
+        const char* end = run_end<Run::String>(first);
+        kept = string_kept(static_cast<size_t>(end - first));
+        memcpy(g_token, first, kept);
         // The end of the text stays in place so that the next call sees it.
-        *cursor = p[n] == '"' ? p + n + 1 : p + n;
-        if (n > kMaxToken) n = kMaxToken;
-        g_token[n] = '\0';
-        *length = n;
-        return g_token;
-    }
-
-    size_t n = run_length<Run::Word, true>(p);
-    *cursor = p + n;
-    if (n < kMaxToken) {
-        g_token[n] = '\0';
-        *length = n;
+        *cursor = *end == '"' ? end + 1 : end;
     } else {
-        g_token[0] = '\0';
+        const char* end = run_end<Run::Word>(p);
+        kept = word_kept(static_cast<size_t>(end - p));
+        memcpy(g_token, p, kept);
+        *cursor = end;
     }
+    g_token[kept] = '\0';
+    *length = kept;
     return g_token;
-}
-
-const char* next_token(const char** cursor)
-{
-    size_t length;
-    return next_token(cursor, &length);
 }

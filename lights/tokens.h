@@ -11,18 +11,21 @@
 // discarded whole.
 constexpr size_t kMaxToken = 512;
 
-// The scan reads whole chunks, the last one starting at or before the
-// text's terminating zero: it needs this many readable bytes past the zero,
-// which every TextBlock carries.
-constexpr size_t kTokenLookahead = kChunkSize;
-static_assert(kTokenLookahead <= kTextPadding, "a TextBlock carries the scan's lookahead");
+// The scan reads the text in aligned blocks of this many bytes, the last
+// one holding the terminating zero, and copies tokens a chunk at a time,
+// up to a chunk past a token's end: a TextBlock's alignment and padding
+// keep both reads inside its allocation.
+constexpr size_t kScanBlock = 64;
+static_assert(kScanBlock <= kTextPadding, "a TextBlock carries the block holding its end");
 
 // Bytes that can be read from the start of a returned token, whatever its
 // length: short tokens may be copied as one block.
 constexpr size_t kTokenReadable = kChunkSize;
 
-// Returns the next token of the text at *cursor, which points into a
-// TextBlock's text, and moves the cursor past it. The token lives in one
+// Returns the next token of the text at *cursor and moves the cursor past
+// it. *cursor is the start of a TextBlock's text or where an earlier call
+// on that text left it: the scan keeps what it learnt of the text around
+// the cursor it returns, for the next call. The token lives in one
 // process-wide buffer that the next call overwrites. At the end of the text
 // the token is empty and the cursor becomes null; every later call returns
 // the empty token again.
@@ -30,3 +33,8 @@ const char* next_token(const char** cursor);
 
 // The same, also giving the token's length.
 const char* next_token(const char** cursor, size_t* length);
+
+// The same tokens read a byte at a time, with no state between calls: the
+// reference the block scan is checked against. Any cursor into a
+// TextBlock's text will do.
+const char* next_token_bytewise(const char** cursor, size_t* length);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,14 +9,23 @@
 #include "support.h"
 
 // Every token of `text` up to the end, and whether the cursor became null
-// exactly when the empty end token came back.
+// exactly when the empty end token came back. Each call is checked against
+// the byte-at-a-time reference: the same token, length and cursor.
 static std::vector<std::string> tokens_of(const std::string& text)
 {
     std::vector<std::string> out;
     OwnedText padded(text);
     const char* cursor = padded.c_str();
+    const char* reference = padded.c_str();
     for (int guard = 0; guard < 1000; ++guard) {
-        std::string token = next_token(&cursor);
+        size_t length = 0;
+        std::string token(next_token(&cursor, &length));
+        size_t reference_length = 0;
+        EXPECT_EQ(next_token_bytewise(&reference, &reference_length), token)
+            << "token " << out.size();
+        EXPECT_EQ(length, reference_length) << "token " << out.size();
+        EXPECT_EQ(cursor, reference) << "token " << out.size();
+        reference = cursor;
         if (cursor == nullptr) {
             EXPECT_EQ(token, "");
             EXPECT_STREQ(next_token(&cursor), ""); // stays at the end
@@ -160,18 +168,16 @@ TEST(tokens, length_matches_the_token)
     }
 }
 
-// A text in a block that ends right after its lookahead bytes: the
-// chunked reads stay inside it (the address sanitizer checks this).
+// A text in a block that ends right after its padding: the block reads and
+// chunk copies stay inside it (the address sanitizer checks this).
 TEST(tokens, reads_stay_within_the_lookahead)
 {
     const std::string pieces[] = {"a", "word", "\"quoted\"", "\"open", "// note", "{ }", "\"\""};
     for (const std::string& piece : pieces) {
-        for (size_t before = 0; before < 40; ++before) {
+        for (size_t before = 0; before < kScanBlock + 8; ++before) {
             std::string text = std::string(before, ' ') + piece;
-            size_t size = text.size() + 1 + kTokenLookahead;
-            std::unique_ptr<char[]> block(new char[size]());
-            memcpy(block.get(), text.c_str(), text.size());
-            const char* cursor = block.get();
+            OwnedText block(text);
+            const char* cursor = block.c_str();
             std::vector<std::string> got;
             while (cursor != nullptr)
                 got.push_back(next_token(&cursor));
@@ -197,4 +203,148 @@ TEST(tokens, words_and_strings_after_comments_and_at_the_edges_of_the_classes)
     std::string open(100, 's');
     EXPECT_EQ(tokens_of("\"" + open + std::string("\0more text\"", 11)), (Tokens{open}));
     EXPECT_EQ(tokens_of("  \"" + open + std::string(1, '\0') + " after"), (Tokens{open}));
+}
+
+// The block scan carries state from one 64-byte block of the text to the
+// next, and from one call to the next. Each case below puts the carry at
+// every offset of a block: `lead` bytes come before the token under test,
+// a one-byte word first where there is room (so that the scan reaches the
+// token from what it kept of the call before), then separators.
+static std::string lead_of(size_t lead)
+{
+    std::string bytes(lead, ' ');
+    for (size_t i = 1; i < lead; i += 5)
+        bytes[i] = '\n';
+    if (lead >= 2) bytes[0] = 'a';
+    return bytes;
+}
+
+static Tokens after_lead(size_t lead, Tokens tokens)
+{
+    if (lead >= 2) tokens.insert(tokens.begin(), "a");
+    return tokens;
+}
+
+// Ordinary bytes that also hold the characters a scan might stop at.
+static std::string word_of(size_t length)
+{
+    std::string word(length, 'w');
+    for (size_t i = 0; i < length; ++i)
+        word[i] = i == 0 ? 'x' : "ab\"/{}c/"[i % 8];
+    return word;
+}
+
+TEST(tokens, words_that_run_across_blocks)
+{
+    for (size_t lead = 0; lead < kScanBlock; ++lead) {
+        size_t to_edge = kScanBlock - lead;
+        for (size_t length :
+             {size_t{1}, size_t{15}, size_t{16}, size_t{31}, size_t{32}, size_t{33}, to_edge - 1,
+              to_edge, to_edge + 1, to_edge + kScanBlock, to_edge + kScanBlock + 1, size_t{200}}) {
+            if (length == 0) continue;
+            std::string word = word_of(length);
+            EXPECT_EQ(tokens_of(lead_of(lead) + word + "\tz"), after_lead(lead, {word, "z"}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(lead_of(lead) + word), after_lead(lead, {word}))
+                << lead << " " << length;
+        }
+    }
+}
+
+// Strings that end before, on and after the last byte of a block, then a
+// word right after the closing quote, which is a token of its own.
+TEST(tokens, strings_that_run_across_blocks)
+{
+    for (size_t lead = 0; lead < kScanBlock; ++lead) {
+        size_t to_edge = kScanBlock - lead; // the quote, then the string's bytes
+        for (size_t length : {size_t{0}, size_t{15}, size_t{16}, size_t{31}, size_t{32}, size_t{33},
+                              to_edge - 2, to_edge - 1, to_edge, to_edge + kScanBlock - 2,
+                              to_edge + kScanBlock + 5, size_t{150}}) {
+            if (length > kMaxToken) continue;
+            std::string inside = word_of(length);
+            for (size_t i = 0; i < length; ++i)
+                if (inside[i] == '"') inside[i] = i % 3 == 0 ? ' ' : '\n';
+            std::string quoted = lead_of(lead) + "\"" + inside + "\"";
+            EXPECT_EQ(tokens_of(quoted + "y z"), after_lead(lead, {inside, "y", "z"}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(quoted + " y"), after_lead(lead, {inside, "y"}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(quoted), after_lead(lead, {inside})) << lead << " " << length;
+            EXPECT_EQ(tokens_of(lead_of(lead) + "\"" + inside), after_lead(lead, {inside}))
+                << lead << " " << length;
+        }
+    }
+}
+
+TEST(tokens, comments_that_end_in_a_later_block)
+{
+    for (size_t lead = 0; lead < kScanBlock; ++lead) {
+        size_t to_edge = kScanBlock - lead; // the slashes, then the comment's bytes
+        for (size_t length : {size_t{0}, to_edge - 3, to_edge - 2, to_edge - 1,
+                              to_edge + kScanBlock, size_t{300}}) {
+            if (length > 1000) continue;
+            std::string note = word_of(length) + "\"";
+            std::string comment = lead_of(lead) + "//" + note;
+            EXPECT_EQ(tokens_of(comment + "\nw \"q\""), after_lead(lead, {"w", "q"}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(comment + "\n//\n\"q\""), after_lead(lead, {"q"}))
+                << lead << " " << length;
+            EXPECT_EQ(tokens_of(comment), after_lead(lead, {})) << lead << " " << length;
+        }
+    }
+}
+
+// The 512-byte limits, with the limit's edge at every offset of a block.
+TEST(tokens, the_token_limits_across_blocks)
+{
+    for (size_t lead = 0; lead < kScanBlock; ++lead) {
+        for (size_t length : {kMaxToken - 1, kMaxToken, kMaxToken + 1}) {
+            std::string word = word_of(length);
+            Tokens kept_word = length < kMaxToken ? Tokens{word, "z"} : Tokens{"", "z"};
+            EXPECT_EQ(tokens_of(lead_of(lead) + word + " z"), after_lead(lead, kept_word))
+                << lead << " " << length;
+
+            std::string inside(length, 's');
+            for (size_t i = 0; i < length; i += 7)
+                inside[i] = ' ';
+            EXPECT_EQ(tokens_of(lead_of(lead) + "\"" + inside + "\"z"),
+                      after_lead(lead, {inside.substr(0, kMaxToken), "z"}))
+                << lead << " " << length;
+        }
+    }
+}
+
+// The end of the text at every offset of two blocks, after each kind of
+// token and after separators.
+TEST(tokens, the_end_at_every_offset)
+{
+    for (size_t size = 1; size <= 2 * kScanBlock; ++size) {
+        std::string word = word_of(size);
+        EXPECT_EQ(tokens_of(word), (Tokens{word})) << size;
+        EXPECT_EQ(tokens_of("a " + word), (Tokens{"a", word})) << size;
+        EXPECT_EQ(tokens_of(std::string(size - 1, ' ') + "v"), (Tokens{"v"})) << size;
+        EXPECT_EQ(tokens_of("v" + std::string(size - 1, '\t')), (Tokens{"v"})) << size;
+        std::string inside(size - 1, 's');
+        EXPECT_EQ(tokens_of("\"" + inside + "\""), (Tokens{inside})) << size;
+        EXPECT_EQ(tokens_of("a \"" + inside + "\""), (Tokens{"a", inside})) << size;
+        EXPECT_EQ(tokens_of("a \"" + inside), (Tokens{"a", inside})) << size;
+        EXPECT_EQ(tokens_of("v //" + std::string(size - 1, 'c')), (Tokens{"v"})) << size;
+    }
+}
+
+// Two texts read in turns: what the scan keeps between calls belongs to the
+// text it came from.
+TEST(tokens, two_texts_read_in_turns)
+{
+    OwnedText first("alpha beta \"gamma\" delta");
+    OwnedText second("one \"two\" three four");
+    const char* a = first.c_str();
+    const char* b = second.c_str();
+    Tokens got;
+    while (a != nullptr || b != nullptr) {
+        got.push_back(next_token(&a));
+        got.push_back(next_token(&b));
+    }
+    EXPECT_EQ(got,
+              (Tokens{"alpha", "one", "beta", "two", "gamma", "three", "delta", "four", "", ""}));
 }

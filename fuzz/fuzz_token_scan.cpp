@@ -1,0 +1,34 @@
+// The block scan against the byte-at-a-time scan: on the same text, call
+// after call, both must give the same token, length and cursor. The input
+// bytes stand for a loaded text.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "text_block.h"
+#include "tokens.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TextBlock text;
+    if (!make_text_block(data, size, &text)) return 0;
+    const char* block_cursor = text.text;
+    const char* byte_cursor = text.text;
+    char token[kMaxToken + 1];
+    // Every call moves the cursor forward or ends the text.
+    for (size_t calls = 0; calls <= size + 1; ++calls) {
+        size_t length = 0;
+        const char* got = next_token(&block_cursor, &length);
+        if (length > kMaxToken || strlen(got) != length) abort();
+        memcpy(token, got, length + 1);
+        size_t expected_length = 0;
+        const char* expected = next_token_bytewise(&byte_cursor, &expected_length);
+        if (block_cursor != byte_cursor || length != expected_length ||
+            memcmp(token, expected, length + 1) != 0)
+            abort();
+        if (block_cursor == nullptr) break;
+    }
+    if (block_cursor != nullptr) abort();
+    release_text(&text);
+    return 0;
+}

@@ -1,0 +1,44 @@
+// The token rules, shared by the block scan (token_scan.cpp) and the
+// byte-at-a-time scan it is checked against (tokens.cpp): what ends each
+// kind of run, for one byte and for a chunk, what a token keeps, and the
+// one token buffer.
+#pragma once
+
+#include <cstddef>
+
+#include "chunk.h"
+#include "tokens.h"
+
+// A word ends at any byte that is not ordinary (the end included), a quoted
+// string at a double quote or the end, a comment at a newline or the end.
+enum class Run { Word, String, Comment };
+
+constexpr char run_stop(Run kind) { return kind == Run::String ? '"' : '\n'; }
+
+template <Run kind> inline bool ends_run(char c)
+{
+    if (kind == Run::Word) return !is_ordinary(c);
+    return c == run_stop(kind) || c == '\0';
+}
+
+template <Run kind> inline unsigned run_ends(Chunk c)
+{
+    if (kind == Run::Word) return not_ordinary_mask(c);
+    return equal_mask(c, run_stop(kind)) | zero_mask(c);
+}
+
+// A token is more than a run of ordinary bytes only when it starts with one
+// of these: a double quote opens a string, two slashes a comment.
+inline bool may_open_more(char c) { return c == '"' || c == '/'; }
+inline bool opens_comment(const char* p) { return p[0] == '/' && p[1] == '/'; }
+
+// How much of a run of n bytes the token keeps: a string its first
+// kMaxToken bytes, a word all of it or, from kMaxToken bytes on, nothing.
+inline size_t string_kept(size_t n) { return n < kMaxToken ? n : kMaxToken; }
+inline size_t word_kept(size_t n) { return n < kMaxToken ? n : 0; }
+
+// The token, and room for a whole chunk stored at any offset below
+// kMaxToken.
+extern char g_token[kMaxToken + kChunkSize];
+static_assert(kMaxToken % kChunkSize == 0, "the last chunk stored ends at kMaxToken");
+static_assert(kMaxToken + kChunkSize >= kTokenReadable, "tokens can be read as one chunk");
