@@ -3,20 +3,11 @@
 // and no temporary file is left behind.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "support.h"
 
-static std::string tavlick() { return tavlick_program(); }
 static std::string orrel() { return orrel_program(); }
-
-static std::vector<std::string> temporaries(const fs::path& dir)
-{
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        std::string name = entry.path().filename().string();
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) found.push_back(name);
-    }
-    return found;
-}
 
 TEST(replacement, utf16_light_lists_are_refused_before_any_output)
 {
@@ -35,6 +26,27 @@ TEST(replacement, utf16_light_lists_are_refused_before_any_output)
     EXPECT_EQ(run_program(orrel(), {"u8.txt"}, dir.path).out, "Converted: u8.txt -> u8.lit\n");
 }
 
+TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
+{
+    ScratchDir dir;
+    Bytes pixels(4, 66);
+    write_file(dir / "x.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "x.tga", "previous");
+    EXPECT_EQ(run_program(tavlick_program(), {"x.wal"}, dir.path).out,
+              "Converted: x.wal -> x.tga\n");
+    EXPECT_EQ(read_file(dir / "x.tga"), expected_targa(2, 2, pixels));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
+#ifdef _WIN32
+    // A read-only file is refused, not replaced (root may write one on Linux;
+    // see permission_bits_and_read_only_outputs).
+    write_file(dir / "x.tga", "previous");
+    fs::permissions(dir.path / "x.tga", fs::perms::owner_read);
+    EXPECT_EQ(run_program(tavlick_program(), {"x.wal"}, dir.path).out, "Couldn't create x.tga\n");
+    EXPECT_EQ(read_text(dir / "x.tga"), "previous");
+    fs::permissions(dir.path / "x.tga", fs::perms::owner_all);
+#endif
+}
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
@@ -48,6 +60,18 @@ TEST(replacement, utf16_light_lists_are_refused_before_any_output)
 #include <chrono>
 #include <functional>
 #include <thread>
+
+static std::string tavlick() { return tavlick_program(); }
+
+static std::vector<std::string> temporaries(const fs::path& dir)
+{
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) found.push_back(name);
+    }
+    return found;
+}
 
 // A run started by hand, for what run_program cannot set up: limits, signals,
 // other users and odd standard outputs. `prepare` runs in the child before
