@@ -35,6 +35,7 @@ cat > "$tree/Makefile" <<MK
 # No built-in rules: searching them for 10,000 targets costs more than the work.
 MAKEFLAGS += --no-builtin-rules
 .SUFFIXES:
+.DELETE_ON_ERROR:
 WALS := \$(shell find . -name '*.wal')
 all: \$(WALS:.wal=.tga)
 %.tga: %.wal
