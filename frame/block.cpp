@@ -63,11 +63,6 @@ static size_t mapped_length(size_t size)
     return tail >= kNearlyFull ? size - tail + kHugePage : (size + kPage - 1) & ~(kPage - 1);
 }
 
-static BlockHeader* header_of(unsigned char* data)
-{
-    return reinterpret_cast<BlockHeader*>(data - kBlockAlignment);
-}
-
 unsigned char* alloc_block(size_t size)
 {
     if (size > SIZE_MAX - kHugePage - kPage) return nullptr;
@@ -87,15 +82,17 @@ unsigned char* alloc_block(size_t size)
         if (header.start == nullptr) return nullptr;
         data = static_cast<unsigned char*>(header.start) + kBlockAlignment;
     }
-    memcpy(header_of(data), &header, sizeof header);
+    memcpy(data - kBlockAlignment, &header, sizeof header);
     return data;
 }
 
+// Releasing changes the block, so the pointer is not to const.
+// cppcheck-suppress constParameter
 void free_block(unsigned char* data)
 {
     if (data == nullptr) return;
     BlockHeader header;
-    memcpy(&header, header_of(data), sizeof header);
+    memcpy(&header, data - kBlockAlignment, sizeof header);
     if (header.mapped != 0)
         unmap_pages(header.start, header.mapped);
     else

@@ -79,7 +79,9 @@ constexpr size_t step_length(const LightKey& key)
 constexpr size_t longest_step()
 {
     size_t longest = text_length(kWorldHeader);
+    // std::accumulate is not constexpr before C++20.
     for (const LightKey& key : kLightKeys)
+        // cppcheck-suppress useStlAlgorithm
         longest = step_length(key) > longest ? step_length(key) : longest;
     return longest;
 }
