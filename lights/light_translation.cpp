@@ -14,7 +14,12 @@ int g_light_number;
 // append overwrites; the token buffer and the step room both allow it.
 static inline void append_token(LightOutput* out, const char* token, size_t length)
 {
-    memcpy(out->buffer + out->used, token, length <= kTokenReadable ? kTokenReadable : length);
+    // Two calls with fixed and variable sizes: the fixed one compiles to a
+    // single vector copy, the variable one to a call.
+    if (length <= kTokenReadable)
+        memcpy(out->buffer + out->used, token, kTokenReadable);
+    else
+        memcpy(out->buffer + out->used, token, length);
     out->used += length;
 }
 
