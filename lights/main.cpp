@@ -1,3 +1,4 @@
+#include "console.h"
 #include "orrel.h"
 
-int main(int argc, char** argv) { return tool_main(argc, argv, kOrrelProfile); }
+int main(int argc, char** argv) { return console_main(argc, argv, kOrrelProfile); }

@@ -10,6 +10,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #define getpid _getpid
 #else
 #include <sys/wait.h>
@@ -33,7 +34,7 @@ ScratchDir::~ScratchDir()
 
 void write_file(const std::string& path, const Bytes& data)
 {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(fs::u8path(path), std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
@@ -44,7 +45,7 @@ void write_file(const std::string& path, const std::string& text)
 
 Bytes read_file(const std::string& path)
 {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(fs::u8path(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
@@ -66,6 +67,16 @@ static std::string program_path(const std::string& program)
     return fs::absolute(program).string();
 }
 
+// The command line is UTF-8 here: the wide one carries every name whatever
+// the system's code page.
+static int run_command(const std::string& command)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, wide.data(), size);
+    return _wsystem(wide.c_str());
+}
+
 // The console streams are in text mode: each "\n" reaches the file as "\r\n".
 static std::string console_text(std::string text)
 {
@@ -79,6 +90,7 @@ static std::string console_text(std::string text)
 #else
 static const char kChangeDir[] = "cd ";
 static std::string program_path(const std::string& program) { return program; }
+static int run_command(const std::string& command) { return std::system(command.c_str()); }
 static std::string console_text(std::string text) { return text; }
 #endif
 
@@ -87,18 +99,19 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
 {
     fs::path out = dir / ".run-out";
     fs::path err = dir / ".run-err";
-    std::string command = kChangeDir + quote(dir.string()) + " && " + quote(program_path(program));
+    std::string command =
+        kChangeDir + quote(dir.u8string()) + " && " + quote(program_path(program));
     for (const std::string& a : args)
         command += " " + quote(a);
-    command += " > " + quote(out.string()) + " 2> " + quote(err.string());
-    int raw = std::system(command.c_str());
+    command += " > " + quote(out.u8string()) + " 2> " + quote(err.u8string());
+    int raw = run_command(command);
 #ifdef _WIN32
     int status = raw;
 #else
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 #endif
-    RunResult r{console_text(read_text(out.string())), console_text(read_text(err.string())),
-                status};
+    std::string raw_out = read_text(out.u8string());
+    RunResult r{console_text(raw_out), console_text(read_text(err.u8string())), status, raw_out};
     fs::remove(out);
     fs::remove(err);
     return r;

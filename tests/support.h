@@ -34,7 +34,11 @@ struct ScratchDir {
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    // Names are UTF-8 on every system, as the programs take them.
+    std::string operator/(const std::string& name) const
+    {
+        return (path / fs::u8path(name)).u8string();
+    }
 };
 
 void write_file(const std::string& path, const Bytes& data);
@@ -47,9 +51,10 @@ struct RunResult {
     std::string out;
     std::string err;
     int status;
+    std::string raw_out; // standard output's bytes, line ends untouched
 };
 
-// Runs `program` with `args` (each passed as one argument) in `dir`.
+// Runs `program` with `args` (each passed as one argument, in UTF-8) in `dir`.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const fs::path& dir);
 

@@ -1,3 +1,4 @@
+#include "console.h"
 #include "tavlick.h"
 
-int main(int argc, char** argv) { return tool_main(argc, argv, kTavlickProfile); }
+int main(int argc, char** argv) { return console_main(argc, argv, kTavlickProfile); }
