@@ -2,6 +2,11 @@
 # in the package, the copyright file, the changelog and the lintian overrides.
 #   cmake --install build/release --prefix /usr/local
 #   cpack --preset deb          (or: cmake --workflow --preset package)
+# The Windows build installs and packages its own way.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows/Packaging.cmake)
+  return()
+endif()
 include(GNUInstallDirs)
 
 # Directories get 0755 whatever the umask of whoever builds the package.
@@ -113,9 +118,5 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND EXISTS "@TOOLS_GIT@")
 endif()
 ]])
 
-if(WIN32)
-  set(CPACK_GENERATOR ZIP)
-else()
-  set(CPACK_GENERATOR DEB)
-endif()
+set(CPACK_GENERATOR DEB)
 include(CPack)
