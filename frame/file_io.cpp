@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "block.h"
+#include "console.h"
 #include "platform.h"
 
 // Opens `path` for reading and finds its size. Only a regular file has one
@@ -13,17 +14,17 @@ static FILE* open_input(const char* path, size_t* size)
 {
     FileKind kind = path_kind(path);
     if (kind != FileKind::Regular && kind != FileKind::Missing) {
-        printf("Couldn't read %s\n", path);
+        print_message("Couldn't read %s\n", path);
         return nullptr;
     }
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
-        printf("Couldn't open %s\n", path);
+        print_message("Couldn't open %s\n", path);
         return nullptr;
     }
     int64_t length = stream_kind(file) == FileKind::Regular ? stream_size(file) : -1;
     if (length < 0 || length > INT32_MAX) {
-        printf("Couldn't read %s\n", path);
+        print_message("Couldn't read %s\n", path);
         fclose(file);
         return nullptr;
     }
@@ -51,9 +52,9 @@ bool load_whole_file(const char* path, FileBlock* out)
     if (file == nullptr) return false;
     unsigned char* data = alloc_block(size);
     bool ok = data != nullptr;
-    if (!ok) printf("Couldn't allocate memory for %s\n", path);
+    if (!ok) print_message("Couldn't allocate memory for %s\n", path);
     if (ok && !read_all(file, data, size)) {
-        printf("Couldn't read %s\n", path);
+        print_message("Couldn't read %s\n", path);
         ok = false;
     }
     fclose(file);
@@ -74,9 +75,9 @@ bool load_text(const char* path, TextBlock* out)
     if (file == nullptr) return false;
     char* storage = alloc_text(size);
     bool ok = storage != nullptr;
-    if (!ok) printf("Couldn't allocate memory for %s\n", path);
+    if (!ok) print_message("Couldn't allocate memory for %s\n", path);
     if (ok && !read_all(file, reinterpret_cast<unsigned char*>(storage), size)) {
-        printf("Couldn't read %s\n", path);
+        print_message("Couldn't read %s\n", path);
         ok = false;
     }
     fclose(file);
@@ -154,7 +155,7 @@ bool open_output(const char* path, OutputFile* out)
     if (replacement == Replacement::Unavailable && kind != FileKind::Directory)
         out->file = open_in_place(path);
     if (out->file == nullptr) {
-        printf("Couldn't create %s\n", path);
+        print_message("Couldn't create %s\n", path);
         return false;
     }
     return true;
@@ -186,7 +187,7 @@ bool finish_output(OutputFile* out, bool written)
         drop_temporary();
     }
     if (!ok) {
-        printf("Couldn't write %s\n", out->path);
+        print_message("Couldn't write %s\n", out->path);
         if (!replacing) remove_partial_output(out->path);
     }
     return ok;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "platform.h"
 
 char g_input_name[kNameSize];
@@ -11,16 +12,16 @@ char g_output_name[kNameSize];
 bool make_file_names(int argc, const char* const* argv, const ToolProfile& profile)
 {
     if (argc != 2) {
-        fputs(profile.banner, stdout);
-        fputs(profile.usage, stdout);
+        print_message("%s", profile.banner);
+        print_message("%s", profile.usage);
         return false;
     }
     size_t length = strlen(argv[1]);
     if (length >= static_cast<size_t>(kMaxNameLength)) {
         length = kMaxNameLength; // the cut name is the one that gets opened
     } else if (length < static_cast<size_t>(kMinNameLength)) {
-        fputs(profile.too_short, stdout);
-        fputs(profile.usage, stdout);
+        print_message("%s", profile.too_short);
+        print_message("%s", profile.usage);
         return false;
     }
     memset(g_input_name, 0, sizeof g_input_name);
@@ -46,9 +47,9 @@ int tool_main(int argc, const char* const* argv, const ToolProfile& profile)
     survive_failed_writes();
     if (make_file_names(argc, argv, profile)) {
         if (names_one_file(g_input_name, g_output_name)) {
-            printf("Input and output are the same file: %s\n", g_input_name);
+            print_message("Input and output are the same file: %s\n", g_input_name);
         } else if (profile.convert(g_input_name, g_output_name)) {
-            printf("Converted: %s -> %s\n", g_input_name, g_output_name);
+            print_message("Converted: %s -> %s\n", g_input_name, g_output_name);
         }
     }
     fflush(stdout);

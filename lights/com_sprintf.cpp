@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
+
 constexpr int kScratchSize = 65536;
 static char g_scratch[kScratchSize];
 
@@ -82,7 +84,7 @@ void Com_sprintf(char* dest, int size, const char* format, ...)
     // The scratch area bounds the text as well as the destination does, so a
     // text cut by either one is reported with the bound that cut it.
     int limit = size < kScratchSize ? size : kScratchSize;
-    if (length >= limit) printf("Com_sprintf: overflow of %i in %i\n", length, limit);
+    if (length >= limit) print_message("Com_sprintf: overflow of %i in %i\n", length, limit);
     size_t kept = static_cast<size_t>(length < limit ? length : limit - 1);
     memcpy(dest, g_scratch, kept);
     dest[kept] = '\0';

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "com_sprintf.h"
+#include "console.h"
 #include "file_io.h"
 #include "light_keys.h"
 #include "tokens.h"
@@ -66,7 +67,7 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
         const char* token = next_token(&cursor, &length);
         const KeySlot* slot = find_light_key(token, length);
         if (slot == nullptr) {
-            printf("Error: Token \"%s\"\n", token);
+            print_message("Error: Token \"%s\"\n", token);
             return false;
         }
         reserve_step(out);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console.h"
 #include "file_io.h"
 #include "light_translation.h"
 #include "tools_version.h"
@@ -30,7 +31,7 @@ bool load_and_convert_lights(const char* input, const char* output)
     TextBlock text;
     if (!load_text(input, &text)) return false;
     if (utf16_text(text)) {
-        printf("Couldn't convert %s: UTF-16 text; save it as plain text\n", input);
+        print_message("Couldn't convert %s: UTF-16 text; save it as plain text\n", input);
         release_text(&text);
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "block.h"
+#include "console.h"
 #include "file_io.h"
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -126,13 +127,13 @@ bool write_targa(const char* path, const unsigned char* pixels, const unsigned c
 {
     int64_t size = targa_size(width, height);
     if (size < 0) {
-        printf("Couldn't create %s: %d x %d pixels is too large for a Targa file\n", path, width,
-               height);
+        print_message("Couldn't create %s: %d x %d pixels is too large for a Targa file\n", path,
+                      width, height);
         return false;
     }
     unsigned char* block = alloc_block(static_cast<size_t>(size));
     if (block == nullptr) {
-        printf("Couldn't allocate memory for %s\n", path);
+        print_message("Couldn't allocate memory for %s\n", path);
         return false;
     }
     build_targa(block, pixels, palette, width, height);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "console.h"
+
 static int32_t read_le32(const unsigned char* p)
 {
     uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -13,28 +15,29 @@ bool check_texture_header(const unsigned char* data, int64_t length, const char*
                           TextureHeader* header)
 {
     if (length < kTextureHeaderSize) {
-        printf("Bad texture %s: shorter than its %d-byte header\n", name, kTextureHeaderSize);
+        print_message("Bad texture %s: shorter than its %d-byte header\n", name,
+                      kTextureHeaderSize);
         return false;
     }
     int32_t width = read_le32(data + kTextureWidthOffset);
     int32_t height = read_le32(data + kTextureHeightOffset);
     int32_t offset = read_le32(data + kTexturePixelsOffset);
     if (width < 0 || height < 0) {
-        printf("Bad texture %s: negative size %d x %d\n", name, width, height);
+        print_message("Bad texture %s: negative size %d x %d\n", name, width, height);
         return false;
     }
     if (offset < 0) {
-        printf("Bad texture %s: negative pixel offset %d\n", name, offset);
+        print_message("Bad texture %s: negative pixel offset %d\n", name, offset);
         return false;
     }
     // Both factors are below 2^31, so the product cannot overflow 64 bits.
     int64_t count = int64_t{width} * height;
     if (count > INT32_MAX) {
-        printf("Bad texture %s: %d x %d pixels is too many\n", name, width, height);
+        print_message("Bad texture %s: %d x %d pixels is too many\n", name, width, height);
         return false;
     }
     if (offset > length || count > length - offset) {
-        printf(
+        print_message(
             "Bad texture %s: pixel block of %d x %d at offset %d runs past the end of the file\n",
             name, width, height, offset);
         return false;
