@@ -104,6 +104,8 @@ static_assert(2 * kLightKeyCount <= kKeySlots, "kLightKeys has more keys than th
 struct KeySlot {
     const LightKey* key;
     size_t length;
+    KeyAction action; // the key's, kept here to spare a load per token
+    int values;
     uint64_t words[2]; // the key's first sixteen bytes, zero-filled
     uint64_t masks[2]; // which of those bytes belong to the key
     char prefix[kKeyPrefixRoom];
@@ -118,27 +120,39 @@ struct KeySlot {
 #endif
 
 // Slots are hashed on the token's length and first byte; a key whose slot
-// is taken goes to the next free one.
+// is taken goes to the next free one. The multiplier leaves every key of
+// kLightKeys in its own slot, and then that slot alone says whether a token
+// is a key.
 inline constexpr size_t key_slot(unsigned char first, size_t length)
 {
-    return (static_cast<size_t>(first) * 7 + length) & (kKeySlots - 1);
+    return (static_cast<size_t>(first) * 2 + length) & (kKeySlots - 1);
 }
+
+// A free slot's length matches no token.
+inline constexpr size_t kFreeSlot = ~size_t{0};
 
 struct KeySlotTable {
     KeySlot slots[kKeySlots];
+    bool displaced; // some key lies beyond its own slot
 };
 
 constexpr KeySlotTable build_key_slots()
 {
     KeySlotTable table{};
+    for (KeySlot& slot : table.slots)
+        slot.length = kFreeSlot;
     for (const LightKey& key : kLightKeys) {
         size_t length = text_length(key.token);
         size_t at = key_slot(static_cast<unsigned char>(key.token[0]), length);
-        while (table.slots[at].key != nullptr)
+        while (table.slots[at].key != nullptr) {
             at = (at + 1) & (kKeySlots - 1);
+            table.displaced = true;
+        }
         KeySlot& slot = table.slots[at];
         slot.key = &key;
         slot.length = length;
+        slot.action = key.action;
+        slot.values = key.values;
         for (size_t i = 0; i < length && i < 16; ++i) {
             slot.words[i / 8] |= uint64_t{static_cast<unsigned char>(key.token[i])}
                                  << (8 * (i % 8));
@@ -167,15 +181,16 @@ inline const KeySlot* find_light_key(const char* token, size_t length)
     uint64_t words[2];
     memcpy(words, token, 16);
     static_assert(kTokenReadable >= 16, "two words of the token can be read");
-    for (size_t at = key_slot(static_cast<unsigned char>(token[0]), length);
-         kKeySlotTable.slots[at].key != nullptr; at = (at + 1) & (kKeySlots - 1)) {
+    size_t at = key_slot(static_cast<unsigned char>(token[0]), length);
+    for (;;) {
         const KeySlot& slot = kKeySlotTable.slots[at];
-        if (slot.length != length) continue;
-        if (((words[0] ^ slot.words[0]) & slot.masks[0]) != 0 ||
-            ((words[1] ^ slot.words[1]) & slot.masks[1]) != 0)
-            continue;
-        if (length <= 16 || memcmp(slot.key->token + 16, token + 16, length - 16) == 0)
+        if (slot.length == length && ((words[0] ^ slot.words[0]) & slot.masks[0]) == 0 &&
+            ((words[1] ^ slot.words[1]) & slot.masks[1]) == 0 &&
+            (length <= 16 || memcmp(slot.key->token + 16, token + 16, length - 16) == 0))
             return &slot;
+        // Free slots end the probe; with no key displaced the first slot
+        // is the only one a key can be in.
+        if (!kKeySlotTable.displaced || slot.key == nullptr) return nullptr;
+        at = (at + 1) & (kKeySlots - 1);
     }
-    return nullptr;
 }

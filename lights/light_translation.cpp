@@ -7,90 +7,112 @@
 #include "console.h"
 #include "file_io.h"
 #include "light_keys.h"
-#include "tokens.h"
+#include "token_scan.h"
 
 int g_light_number;
 
+// The translation appends through a local cursor `at` into out->buffer
+// rather than through out->used: every byte copied through a char pointer
+// might change the record, so its count would be read again after each.
+
+template <size_t N> static inline char* put_literal(char* at, const char (&text)[N])
+{
+    memcpy(at, text, N - 1);
+    return at + N - 1;
+}
+
 // Short tokens are copied as one kTokenReadable block whose tail the next
-// append overwrites; the token buffer and the step room both allow it.
-static inline void append_token(LightOutput* out, const char* token, size_t length)
+// append overwrites; the text, kNoText and the step room all allow it.
+static inline char* put_token(char* at, TokenView token)
 {
     // Two calls with fixed and variable sizes: the fixed one compiles to a
     // single vector copy, the variable one to a call.
-    if (length <= kTokenReadable)
-        memcpy(out->buffer + out->used, token, kTokenReadable);
+    if (token.length <= kTokenReadable)
+        memcpy(at, token.text, kTokenReadable);
     else
-        memcpy(out->buffer + out->used, token, length);
-    out->used += length;
+        memcpy(at, token.text, token.length);
+    return at + token.length;
 }
 
-static void open_light(LightOutput* out)
+static char* open_light(char* at)
 {
     char comment[kLightCommentSize];
     Com_sprintf(comment, sizeof comment, "//Light %i\n", g_light_number);
     ++g_light_number;
-    append(out, comment, strlen(comment));
-    append_literal(out, "{\n");
-    append_literal(out, kLightClassLine);
-    append_literal(out, "\n");
+    size_t length = strlen(comment);
+    memcpy(at, comment, length);
+    at = put_literal(at + length, "{\n");
+    at = put_literal(at, kLightClassLine);
+    return put_literal(at, "\n");
 }
 
-// Values are read one at a time, right before each is written, since every
-// token shares the one buffer.
-static void write_key_line(LightOutput* out, const KeySlot& slot, const char** cursor)
+// Values are written straight from the text as the scan finds them.
+static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
 {
     if (slot.prefix_length != 0) {
-        memcpy(out->buffer + out->used, slot.prefix, kKeyPrefixRoom);
-        out->used += slot.prefix_length;
+        memcpy(at, slot.prefix, kKeyPrefixRoom);
+        at += slot.prefix_length;
     } else {
-        append_literal(out, "\"");
-        append(out, slot.key->token, slot.length);
-        append_literal(out, "\" \"");
+        at = put_literal(at, "\"");
+        memcpy(at, slot.key->token, slot.length);
+        at = put_literal(at + slot.length, "\" \"");
     }
-    for (int i = 0; i < slot.key->values; ++i) {
-        if (i > 0) append_literal(out, " ");
-        size_t length;
-        const char* value = next_token(cursor, &length);
-        append_token(out, value, length);
+    for (int i = 0; i < slot.values; ++i) {
+        if (i > 0) at = put_literal(at, " ");
+        at = put_token(at, scan_next(scan));
     }
-    append_literal(out, "\"\n");
+    return put_literal(at, "\"\n");
 }
 
+// The tokens are read in place through a scan of the translation's own
+// rather than copied into the token buffer one by one: the same tokens as
+// next_token gives, which only the error message needs as a string.
 bool translate_lights(const TextBlock& text, LightOutput* out)
 {
     g_light_number = 0;
     reserve_step(out);
     append_literal(out, kWorldHeader);
-    const char* cursor = text.text;
-    while (cursor != nullptr && !out->failed) {
-        size_t length;
-        const char* token = next_token(&cursor, &length);
-        const KeySlot* slot = find_light_key(token, length);
+    TokenScan scan;
+    start_scan(&scan, text.text);
+    char* at = out->buffer + out->used;
+    char* const step_limit = out->buffer + (kOutputBufferSize - kStepRoom);
+    for (;;) {
+        TokenView token = scan_next(&scan);
+        // The end of the text, an empty token, writes nothing.
+        if (token.after == nullptr) break;
+        const KeySlot* slot = find_light_key(token.text, token.length);
         if (slot == nullptr) {
-            print_message("Error: Token \"%s\"\n", token);
+            out->used = static_cast<size_t>(at - out->buffer);
+            print_message("Error: Token \"%s\"\n", copy_token(token));
             return false;
         }
-        reserve_step(out);
-        switch (slot->key->action) {
+        if (at > step_limit) {
+            // Room for one step; once a write fails the translation stops.
+            out->used = static_cast<size_t>(at - out->buffer);
+            if (!flush_light_output(out)) return true;
+            at = out->buffer;
+        }
+        switch (slot->action) {
         case KeyAction::OpenLight:
-            open_light(out);
+            at = open_light(at);
             break;
         case KeyAction::CloseLight:
-            append_literal(out, "}\n");
+            at = put_literal(at, "}\n");
             break;
         case KeyAction::KeyLine:
-            write_key_line(out, *slot, &cursor);
+            at = put_key_line(at, *slot, &scan);
             break;
         case KeyAction::NoShadow:
-            append_literal(out, kNoShadowLines);
-            append_literal(out, "\n");
+            at = put_literal(at, kNoShadowLines);
+            at = put_literal(at, "\n");
             break;
         case KeyAction::Drop:
-            for (int i = 0; i < slot->key->values; ++i)
-                next_token(&cursor);
+            for (int i = 0; i < slot->values; ++i)
+                scan_next(&scan);
             break;
         }
     }
+    out->used = static_cast<size_t>(at - out->buffer);
     return true;
 }
 
