@@ -57,6 +57,14 @@ inline unsigned equal_mask(Chunk c, char byte)
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c.v, _mm_set1_epi8(byte))));
 }
 
+// Bytes equal to either value: one mask taken from both compares.
+inline unsigned equal_either_mask(Chunk c, char a, char b)
+{
+    __m128i either =
+        _mm_or_si128(_mm_cmpeq_epi8(c.v, _mm_set1_epi8(a)), _mm_cmpeq_epi8(c.v, _mm_set1_epi8(b)));
+    return static_cast<unsigned>(_mm_movemask_epi8(either));
+}
+
 #else
 
 struct Chunk {
@@ -88,6 +96,9 @@ inline unsigned equal_mask(Chunk c, char byte)
     return mask;
 }
 
-#endif
+inline unsigned equal_either_mask(Chunk c, char a, char b)
+{
+    return equal_mask(c, a) | equal_mask(c, b);
+}
 
-inline unsigned zero_mask(Chunk c) { return equal_mask(c, '\0'); }
+#endif

@@ -19,10 +19,36 @@ static char g_scratch[kScratchSize];
 // again after every byte stored.
 constexpr size_t kScratchRoom = kScratchSize - 1;
 
-static inline size_t put(size_t length, char c)
+// Copies n bytes, reading and writing none past them: up to sixteen as two
+// overlapping loads and stores, where a call would cost more than the copy.
+static inline void copy_bytes(char* dest, const char* from, size_t n)
 {
-    if (length < kScratchRoom) g_scratch[length] = c;
-    return length + 1;
+    if (n >= 8 && n <= 16) {
+        uint64_t head, tail;
+        memcpy(&head, from, 8);
+        memcpy(&tail, from + n - 8, 8);
+        memcpy(dest, &head, 8);
+        memcpy(dest + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t head, tail;
+        memcpy(&head, from, 4);
+        memcpy(&tail, from + n - 4, 4);
+        memcpy(dest, &head, 4);
+        memcpy(dest + n - 4, &tail, 4);
+    } else if (n < 4) {
+        for (size_t i = 0; i < n; ++i)
+            dest[i] = from[i];
+    } else {
+        memcpy(dest, from, n);
+    }
+}
+
+// Appends n bytes at `text`: what fits is stored, the whole is counted.
+static inline size_t put(size_t length, const char* text, size_t n)
+{
+    if (length < kScratchRoom)
+        copy_bytes(g_scratch + length, text, n < kScratchRoom - length ? n : kScratchRoom - length);
+    return length + n;
 }
 
 // Two decimal digits for each value below 100.
@@ -56,9 +82,7 @@ static inline size_t put_int(size_t length, int value)
         *--d = static_cast<char>('0' + magnitude);
     }
     if (value < 0) *--d = '-';
-    while (d < end)
-        length = put(length, *d++);
-    return length;
+    return put(length, d, static_cast<size_t>(end - d));
 }
 
 // Formats a simple format into the scratch area and gives the whole
@@ -67,24 +91,27 @@ static inline size_t put_int(size_t length, int value)
 static bool format_simple(size_t* formatted, const char* format, va_list args)
 {
     size_t length = 0;
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') {
-            length = put(length, *p);
-            continue;
-        }
-        char c = *++p;
+    const char* p = format;
+    for (;;) {
+        // Literal text goes in as whole runs.
+        const char* run = p;
+        while (*p != '%' && *p != '\0')
+            ++p;
+        length = put(length, run, static_cast<size_t>(p - run));
+        if (*p == '\0') break;
+        char c = p[1];
         if (c == '%') {
-            length = put(length, '%');
+            length = put(length, "%", 1);
         } else if (c == 's') {
             const char* text = va_arg(args, const char*);
             if (text == nullptr) return false;
-            while (*text != '\0')
-                length = put(length, *text++);
+            length = put(length, text, strlen(text));
         } else if (c == 'i' || c == 'd') {
             length = put_int(length, va_arg(args, int));
         } else {
             return false;
         }
+        p += 2;
     }
     g_scratch[length < kScratchRoom ? length : kScratchRoom] = '\0';
     *formatted = length;
@@ -113,6 +140,6 @@ void Com_sprintf(char* dest, int size, const char* format, ...)
     int limit = size < kScratchSize ? size : kScratchSize;
     if (length >= limit) print_message("Com_sprintf: overflow of %i in %i\n", length, limit);
     size_t kept = static_cast<size_t>(length < limit ? length : limit - 1);
-    memcpy(dest, g_scratch, kept);
+    copy_bytes(dest, g_scratch, kept);
     dest[kept] = '\0';
 }

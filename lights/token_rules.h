@@ -24,7 +24,7 @@ template <Run kind> inline bool ends_run(char c)
 template <Run kind> inline unsigned run_ends(Chunk c)
 {
     if (kind == Run::Word) return not_ordinary_mask(c);
-    return equal_mask(c, run_stop(kind)) | zero_mask(c);
+    return equal_either_mask(c, run_stop(kind), '\0');
 }
 
 // A token is more than a run of ordinary bytes only when it starts with one

@@ -166,50 +166,87 @@ scan_slowly(TokenScan* scan)
     return {kept != 0 ? start : kNoText, kept, end};
 }
 
+// scan_slowly on a copy of the scan: a caller's scan whose address is never
+// taken can live in registers, where every byte the caller stores through a
+// char pointer would otherwise make it read the scan again from memory.
+inline TokenView scan_slowly_on_copy(TokenScan* scan)
+{
+    TokenScan copy = *scan;
+    TokenView token = scan_slowly(&copy);
+    *scan = copy;
+    return token;
+}
+
 // The next token. Inline, the common cases: a word or a string that ends in
-// the block it starts in, and a word carried into the next block.
+// the block it starts in or the next one, and a comment that ends in its
+// block.
 inline TokenView scan_next(TokenScan* scan)
 {
-    uint64_t bounds = scan->bounds;
-    if (bounds == 0) {
-        if (scan->block[kScanBlock - 1] == '\0') return scan_slowly(scan);
-        enter_block(scan, scan->block + kScanBlock);
-        bounds = run_bounds(scan->ordinary, 0);
-        scan->bounds = bounds;
-        if (bounds == 0) return scan_slowly(scan);
-    }
-    const char* block = scan->block;
-    size_t at = lowest_bit(bounds);
-    const char* start = block + at;
-    if (kOpensMore.bytes[static_cast<unsigned char>(*start)]) {
-        if (*start != '"') return scan_slowly(scan);
-        uint64_t stops = scan->quotes & bits_after(at);
-        if (stops == 0) return scan_slowly(scan);
-        size_t stop = lowest_bit(stops);
-        // A closing quote is ordinary and consumed; a zero is neither.
-        scan->bounds = run_bounds(scan->ordinary & bits_after(stop), 0);
-        size_t length = stop - at - 1;
-        const char* after = block + stop + ((scan->ordinary >> stop) & 1);
-        return {length != 0 ? start + 1 : kNoText, length, after};
-    }
-    uint64_t rest = without_lowest(bounds);
-    if (rest != 0) {
-        size_t end = lowest_bit(rest);
+    for (;;) {
+        uint64_t bounds = scan->bounds;
+        if (bounds == 0) {
+            if (scan->block[kScanBlock - 1] == '\0') return scan_slowly_on_copy(scan);
+            enter_block(scan, scan->block + kScanBlock);
+            bounds = run_bounds(scan->ordinary, 0);
+            scan->bounds = bounds;
+            if (bounds == 0) return scan_slowly_on_copy(scan);
+        }
+        const char* block = scan->block;
+        size_t at = lowest_bit(bounds);
+        const char* start = block + at;
+        if (kOpensMore.bytes[static_cast<unsigned char>(*start)]) {
+            if (*start == '"') {
+                // The quote itself and what lies before it cannot end the
+                // string; past the block, the next block's masks take over.
+                const char* stop_block = block;
+                uint64_t stops = scan->quotes & bits_after(at);
+                if (stops == 0) {
+                    stop_block += kScanBlock;
+                    enter_block(scan, stop_block);
+                    stops = scan->quotes;
+                    if (stops == 0) {
+                        enter_block(scan, block);
+                        return scan_slowly_on_copy(scan);
+                    }
+                }
+                size_t stop = lowest_bit(stops);
+                // A closing quote is ordinary and consumed; a zero is
+                // neither.
+                scan->bounds = run_bounds(scan->ordinary & bits_after(stop), 0);
+                const char* close = stop_block + stop;
+                size_t length = static_cast<size_t>(close - start - 1);
+                const char* after = close + ((scan->ordinary >> stop) & 1);
+                return {length != 0 ? start + 1 : kNoText, length, after};
+            }
+            if (opens_comment(start)) {
+                // The walk goes on from the newline or the end, which is
+                // not ordinary and so starts nothing.
+                uint64_t stops = block_ends<Run::Comment>(block) & bits_after(at);
+                if (stops == 0) return scan_slowly_on_copy(scan);
+                scan->bounds = run_bounds(scan->ordinary & bits_after(lowest_bit(stops)), 0);
+                continue;
+            }
+            // A slash alone starts a word.
+        }
+        uint64_t rest = without_lowest(bounds);
+        if (rest != 0) {
+            size_t end = lowest_bit(rest);
+            scan->bounds = without_lowest(rest);
+            return {start, end - at, block + end};
+        }
+        // The word reaches the end of the block: its end is the first bound
+        // of the next block with the carry.
+        enter_block(scan, block + kScanBlock);
+        rest = run_bounds(scan->ordinary, 1);
+        if (rest == 0) {
+            // Longer words start over from the scan's first block again.
+            enter_block(scan, block);
+            return scan_slowly_on_copy(scan);
+        }
+        const char* end = scan->block + lowest_bit(rest);
         scan->bounds = without_lowest(rest);
-        return {start, end - at, block + end};
+        return {start, static_cast<size_t>(end - start), end};
     }
-    // The word reaches the end of the block: its end is the first bound of
-    // the next block with the carry.
-    enter_block(scan, block + kScanBlock);
-    rest = run_bounds(scan->ordinary, 1);
-    if (rest == 0) {
-        // Longer words start over from the scan's first block again.
-        enter_block(scan, block);
-        return scan_slowly(scan);
-    }
-    const char* end = scan->block + lowest_bit(rest);
-    scan->bounds = without_lowest(rest);
-    return {start, static_cast<size_t>(end - start), end};
 }
 
 // Copies a token's `length` bytes into g_token a chunk at a time and ends
