@@ -118,16 +118,76 @@ static bool format_simple(size_t* formatted, const char* format, va_list args)
     return true;
 }
 
+// A format of at most this many bytes with no %s cannot fill the scratch
+// area: no byte of it becomes more than the eleven of a %i.
+constexpr size_t kShortFormat = kScratchRoom / 11;
+
+// Writes the digits of an int at `to`; returns their end.
+static inline char* write_int(char* to, int value)
+{
+    uint32_t magnitude =
+        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    if (value < 0) *to++ = '-';
+    size_t count = 1;
+    for (uint64_t power = 10; magnitude >= power; power *= 10)
+        ++count;
+    char* end = to + count;
+    char* d = end;
+    while (magnitude >= 100) {
+        d -= 2;
+        memcpy(d, kDigitPairs + 2 * (magnitude % 100), 2);
+        magnitude /= 100;
+    }
+    if (magnitude >= 10)
+        memcpy(d - 2, kDigitPairs + 2 * magnitude, 2);
+    else
+        d[-1] = static_cast<char>('0' + magnitude);
+    return end;
+}
+
+// The light comment's kind of format, short and without %s, written with
+// no check of the room left; -1 when the format holds anything else.
+static int format_short(const char* format, va_list args)
+{
+    char* to = g_scratch;
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p != '%') {
+            *to++ = *p;
+            continue;
+        }
+        char c = *++p;
+        if (c == '%')
+            *to++ = '%';
+        else if (c == 'i' || c == 'd')
+            to = write_int(to, va_arg(args, int));
+        else
+            return -1;
+    }
+    *to = '\0';
+    return static_cast<int>(to - g_scratch);
+}
+
 void Com_sprintf(char* dest, int size, const char* format, ...)
 {
     if (size <= 0) return;
     int length;
     size_t formatted;
     va_list args;
-    va_start(args, format);
-    bool simple = format_simple(&formatted, format, args);
-    va_end(args);
-    if (simple) {
+    bool simple = false;
+    length = -1;
+    if (strlen(format) <= kShortFormat) {
+        va_start(args, format);
+        length = format_short(format, args);
+        va_end(args);
+    }
+    if (length < 0) {
+        va_start(args, format);
+        simple = format_simple(&formatted, format, args);
+        va_end(args);
+    }
+    if (length >= 0) {
+        // Formatted above.
+    } else if (simple) {
         length = formatted > INT32_MAX ? -1 : static_cast<int>(formatted);
     } else {
         va_start(args, format);

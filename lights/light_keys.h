@@ -95,6 +95,16 @@ inline constexpr size_t kCopySlack =
 static_assert(longest_step() + kCopySlack <= kStepRoom,
               "a key of kLightKeys writes more than one step of the output may hold");
 
+constexpr size_t longest_key()
+{
+    size_t longest = 0;
+    for (const LightKey& key : kLightKeys)
+        // cppcheck-suppress useStlAlgorithm
+        longest = text_length(key.token) > longest ? text_length(key.token) : longest;
+    return longest;
+}
+inline constexpr size_t kLongestKey = longest_key();
+
 // Keys are found through an open-addressed table at most half full.
 inline constexpr size_t kKeySlots = 64;
 static_assert(2 * kLightKeyCount <= kKeySlots, "kLightKeys has more keys than the slots allow");
@@ -184,9 +194,11 @@ inline const KeySlot* find_light_key(const char* token, size_t length)
     size_t at = key_slot(static_cast<unsigned char>(token[0]), length);
     for (;;) {
         const KeySlot& slot = kKeySlotTable.slots[at];
-        if (slot.length == length && ((words[0] ^ slot.words[0]) & slot.masks[0]) == 0 &&
-            ((words[1] ^ slot.words[1]) & slot.masks[1]) == 0 &&
-            (length <= 16 || memcmp(slot.key->token + 16, token + 16, length - 16) == 0))
+        // Length and both masked words as one test: zero when all match.
+        uint64_t differ = (slot.length ^ length) | ((words[0] ^ slot.words[0]) & slot.masks[0]) |
+                          ((words[1] ^ slot.words[1]) & slot.masks[1]);
+        if (differ == 0 && (kLongestKey <= 16 || length <= 16 ||
+                            memcmp(slot.key->token + 16, token + 16, length - 16) == 0))
             return &slot;
         // Free slots end the probe; with no key displaced the first slot
         // is the only one a key can be in.

@@ -57,7 +57,8 @@ static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
         memcpy(at, slot.key->token, slot.length);
         at = put_literal(at + slot.length, "\" \"");
     }
-    for (int i = 0; i < slot.values; ++i) {
+    int values = slot.values;
+    for (int i = 0; i < values; ++i) {
         if (i > 0) at = put_literal(at, " ");
         at = put_token(at, scan_next(scan));
     }
@@ -92,24 +93,21 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
             if (!flush_light_output(out)) return true;
             at = out->buffer;
         }
-        switch (slot->action) {
-        case KeyAction::OpenLight:
-            at = open_light(at);
-            break;
-        case KeyAction::CloseLight:
-            at = put_literal(at, "}\n");
-            break;
-        case KeyAction::KeyLine:
+        // Key lines and dropped keys first, the most common.
+        KeyAction action = slot->action;
+        if (action == KeyAction::KeyLine) {
             at = put_key_line(at, *slot, &scan);
-            break;
-        case KeyAction::NoShadow:
+        } else if (action == KeyAction::Drop) {
+            int values = slot->values;
+            for (int i = 0; i < values; ++i)
+                scan_next(&scan);
+        } else if (action == KeyAction::OpenLight) {
+            at = open_light(at);
+        } else if (action == KeyAction::CloseLight) {
+            at = put_literal(at, "}\n");
+        } else {
             at = put_literal(at, kNoShadowLines);
             at = put_literal(at, "\n");
-            break;
-        case KeyAction::Drop:
-            for (int i = 0; i < slot->values; ++i)
-                scan_next(&scan);
-            break;
         }
     }
     out->used = static_cast<size_t>(at - out->buffer);
