@@ -145,17 +145,44 @@ static inline char* write_int(char* to, int value)
     return end;
 }
 
-// The light comment's kind of format, short and without %s, written with
-// no check of the room left; -1 when the format holds anything else.
-static int format_short(const char* format, va_list args)
+// True when some byte of the word is `byte`: a byte of x is zero exactly
+// where the word holds it, and subtracting one from each byte borrows into
+// the top bit only of bytes that were zero (or from a zero byte below, which
+// is then already found).
+static inline bool holds_byte(uint64_t word, char byte)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    uint64_t x = word ^ (kOnes * static_cast<unsigned char>(byte));
+    return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+}
+
+// The light comment's kind of format, `size` bytes, short and without %s,
+// written with no check of the room left; -1 when the format holds anything
+// else.
+static int format_short(const char* format, size_t size, va_list args)
 {
     char* to = g_scratch;
-    for (const char* p = format; *p != '\0'; ++p) {
-        if (*p != '%') {
-            *to++ = *p;
+    const char* p = format;
+    const char* end = format + size;
+    while (p < end) {
+        // Eight literal bytes at a time while they lie inside the format.
+        if (end - p >= 8) {
+            uint64_t word;
+            memcpy(&word, p, 8);
+            if (!holds_byte(word, '%')) {
+                memcpy(to, &word, 8);
+                to += 8;
+                p += 8;
+                continue;
+            }
+        }
+        char c = *p++;
+        if (c != '%') {
+            *to++ = c;
             continue;
         }
-        char c = *++p;
+        // A '%' at the end reads the zero and is refused.
+        c = *p++;
         if (c == '%')
             *to++ = '%';
         else if (c == 'i' || c == 'd')
@@ -175,9 +202,10 @@ void Com_sprintf(char* dest, int size, const char* format, ...)
     va_list args;
     bool simple = false;
     length = -1;
-    if (strlen(format) <= kShortFormat) {
+    size_t format_size = strlen(format);
+    if (format_size <= kShortFormat) {
         va_start(args, format);
-        length = format_short(format, args);
+        length = format_short(format, format_size, args);
         va_end(args);
     }
     if (length < 0) {

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "com_sprintf.h"
+#include "light_keys.h"
 #include "light_translation.h"
 #include "support.h"
+#include "tokens.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -228,5 +230,74 @@ TEST(com_sprintf, formats_like_the_standard_function)
             Com_sprintf(got, sizeof got, c.format, c.number);
         }
         EXPECT_STREQ(got, expected) << c.format;
+    }
+}
+
+// The same list translated through the byte-at-a-time token reader and the
+// key table, as the translation is meant to read it.
+static std::string reference_translation(const std::string& text, bool* ok)
+{
+    std::string out = kWorld;
+    int number = 0;
+    OwnedText padded(text);
+    const char* cursor = padded.c_str();
+    *ok = true;
+    while (cursor != nullptr) {
+        size_t length;
+        std::string token = next_token_bytewise(&cursor, &length);
+        const LightKey* key = nullptr;
+        for (const LightKey& k : kLightKeys)
+            if (token == k.token) key = &k;
+        if (key == nullptr) {
+            *ok = false;
+            return out;
+        }
+        std::string values;
+        for (int i = 0; i < key->values; ++i)
+            values += (i > 0 ? " " : "") + std::string(next_token_bytewise(&cursor, &length));
+        switch (key->action) {
+        case KeyAction::OpenLight:
+            out += "//Light " + std::to_string(number++) + "\n{\n" + kLightClassLine + "\n";
+            break;
+        case KeyAction::CloseLight:
+            out += "}\n";
+            break;
+        case KeyAction::KeyLine:
+            out += std::string("\"") + key->token + "\" \"" + values + "\"\n";
+            break;
+        case KeyAction::NoShadow:
+            out += std::string(kNoShadowLines) + "\n";
+            break;
+        case KeyAction::Drop:
+            break;
+        }
+    }
+    return out;
+}
+
+TEST(light_translation, tokens_read_in_place_at_every_offset_of_a_block)
+{
+    // Quoted values and keys, empty strings, comments holding quotes, long
+    // strings and words across blocks, and lists ending inside a value.
+    const std::string long_word(511, 'w');
+    const std::string tail = "{\n\"origin\" \"1 2\" \"\" x//y // c \"q\"\n"
+                             "radius \"" +
+                             std::string(100, 'r') + "\" 2 " + long_word +
+                             "\n\"\" style\n"
+                             "\"" +
+                             std::string(600, 's') + "\"\n" + long_word +
+                             "w\n"
+                             "color 1\t\"a b\"\"c\" // \"x\n"
+                             "material \"m\" center a b c parallel noShadows }\n";
+    const std::string ends[] = {"", "origin 1 2", "style \"open", "angles 1 2 3 bad", "//"};
+    for (size_t offset = 0; offset < 64; ++offset) {
+        for (const std::string& end : ends) {
+            std::string text = std::string(offset, ' ') + tail + end;
+            bool ok;
+            std::string expected = reference_translation(text, &ok);
+            Translation t = translate(text);
+            EXPECT_EQ(t.ok, ok) << offset << " " << end;
+            ASSERT_EQ(t.output, expected) << offset << " " << end;
+        }
     }
 }
