@@ -44,24 +44,31 @@ bool read_all(FILE* file, unsigned char* data, size_t size)
     return true;
 }
 
-bool load_whole_file(const char* path, FileBlock* out)
+// Loads the file at `path` whole into a fresh block with `extra` bytes of
+// room after its contents. Null on failure, after one line naming the path.
+static unsigned char* load_block(const char* path, size_t extra, size_t* size)
 {
-    *out = FileBlock{};
-    size_t size = 0;
-    FILE* file = open_input(path, &size);
-    if (file == nullptr) return false;
-    unsigned char* data = alloc_block(size);
+    FILE* file = open_input(path, size);
+    if (file == nullptr) return nullptr;
+    unsigned char* data = alloc_block(*size + extra);
     bool ok = data != nullptr;
     if (!ok) print_message("Couldn't allocate memory for %s\n", path);
-    if (ok && !read_all(file, data, size)) {
+    if (ok && !read_all(file, data, *size)) {
         print_message("Couldn't read %s\n", path);
         ok = false;
     }
     fclose(file);
-    if (!ok) {
-        free_block(data);
-        return false;
-    }
+    if (ok) return data;
+    free_block(data);
+    return nullptr;
+}
+
+bool load_whole_file(const char* path, FileBlock* out)
+{
+    *out = FileBlock{};
+    size_t size = 0;
+    unsigned char* data = load_block(path, 0, &size);
+    if (data == nullptr) return false;
     out->data = data;
     out->length = static_cast<int32_t>(size);
     return true;
@@ -71,21 +78,9 @@ bool load_text(const char* path, TextBlock* out)
 {
     *out = TextBlock{};
     size_t size = 0;
-    FILE* file = open_input(path, &size);
-    if (file == nullptr) return false;
-    char* storage = alloc_text(size);
-    bool ok = storage != nullptr;
-    if (!ok) print_message("Couldn't allocate memory for %s\n", path);
-    if (ok && !read_all(file, reinterpret_cast<unsigned char*>(storage), size)) {
-        print_message("Couldn't read %s\n", path);
-        ok = false;
-    }
-    fclose(file);
-    if (!ok) {
-        free_block(reinterpret_cast<unsigned char*>(storage));
-        return false;
-    }
-    seal_text(storage, size, out);
+    unsigned char* data = load_block(path, kTextPadding, &size);
+    if (data == nullptr) return false;
+    seal_text(reinterpret_cast<char*>(data), size, out);
     return true;
 }
 
