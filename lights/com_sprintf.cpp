@@ -24,13 +24,15 @@ constexpr size_t kScratchRoom = kScratchSize - 1;
 static inline void copy_bytes(char* dest, const char* from, size_t n)
 {
     if (n >= 8 && n <= 16) {
-        uint64_t head, tail;
+        uint64_t head;
+        uint64_t tail;
         memcpy(&head, from, 8);
         memcpy(&tail, from + n - 8, 8);
         memcpy(dest, &head, 8);
         memcpy(dest + n - 8, &tail, 8);
     } else if (n >= 4 && n < 8) {
-        uint32_t head, tail;
+        uint32_t head;
+        uint32_t tail;
         memcpy(&head, from, 4);
         memcpy(&tail, from + n - 4, 4);
         memcpy(dest, &head, 4);

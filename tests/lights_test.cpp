@@ -292,7 +292,9 @@ TEST(light_translation, tokens_read_in_place_at_every_offset_of_a_block)
     const std::string ends[] = {"", "origin 1 2", "style \"open", "angles 1 2 3 bad", "//"};
     for (size_t offset = 0; offset < 64; ++offset) {
         for (const std::string& end : ends) {
-            std::string text = std::string(offset, ' ') + tail + end;
+            std::string text(offset, ' ');
+            text += tail;
+            text += end;
             bool ok;
             std::string expected = reference_translation(text, &ok);
             Translation t = translate(text);
