@@ -123,6 +123,21 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't write big.tga\n");
     EXPECT_EQ(read_text(dir / "big.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+
+    // Orrel fails in the middle of its buffered writes.
+    std::string lights;
+    for (int i = 0; i < 5000; ++i)
+        lights += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
+    write_file(dir / "big.txt", lights);
+    write_file(dir / "big.lit", "previous");
+    status = finish(start(orrel_program(), "big.txt", dir, [] {
+        struct rlimit limit = {65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }));
+    EXPECT_TRUE(exited_0(status)) << status;
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't write big.lit\n");
+    EXPECT_EQ(read_text(dir / "big.lit"), "previous");
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
 // The signal comes once the temporary file is there: the program removes it
