@@ -1,11 +1,13 @@
 // The block scan against the byte-at-a-time scan: on the same text, call
-// after call, both must give the same token, length and cursor. The input
-// bytes stand for a loaded text.
+// after call, next_token, the scan kept from token to token as the
+// translation keeps it, and the reference must give the same token, length
+// and cursor. The input bytes stand for a loaded text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "text_block.h"
+#include "token_scan.h"
 #include "tokens.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -14,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!make_text_block(data, size, &text)) return 0;
     const char* block_cursor = text.text;
     const char* byte_cursor = text.text;
+    TokenScan scan;
+    start_scan(&scan, text.text);
     char token[kMaxToken + 1];
     // Every call moves the cursor forward or ends the text.
     for (size_t calls = 0; calls <= size + 1; ++calls) {
@@ -25,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const char* expected = next_token_bytewise(&byte_cursor, &expected_length);
         if (block_cursor != byte_cursor || length != expected_length ||
             memcmp(token, expected, length + 1) != 0)
+            abort();
+        TokenView kept = scan_next(&scan);
+        if (kept.after != block_cursor || kept.length != length ||
+            memcmp(copy_token(kept), token, length + 1) != 0)
             abort();
         if (block_cursor == nullptr) break;
     }

@@ -22,10 +22,8 @@ static_assert(kScanBlock <= kTextPadding, "a TextBlock carries the block holding
 // length: short tokens may be copied as one block.
 constexpr size_t kTokenReadable = kChunkSize;
 
-// Returns the next token of the text at *cursor and moves the cursor past
-// it. *cursor is the start of a TextBlock's text or where an earlier call
-// on that text left it: the scan keeps what it learnt of the text around
-// the cursor it returns, for the next call. The token lives in one
+// Returns the next token of the text at *cursor, any position in a
+// TextBlock's text, and moves the cursor past it. The token lives in one
 // process-wide buffer that the next call overwrites. At the end of the text
 // the token is empty and the cursor becomes null; every later call returns
 // the empty token again.
@@ -34,7 +32,6 @@ const char* next_token(const char** cursor);
 // The same, also giving the token's length.
 const char* next_token(const char** cursor, size_t* length);
 
-// The same tokens read a byte at a time, with no state between calls: the
-// reference the block scan is checked against. Any cursor into a
-// TextBlock's text will do.
+// The same tokens read a byte at a time: the reference the block scan is
+// checked against.
 const char* next_token_bytewise(const char** cursor, size_t* length);

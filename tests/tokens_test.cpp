@@ -4,19 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "token_scan.h"
 #include "tokens.h"
 
 #include "support.h"
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back. Each call is checked against
-// the byte-at-a-time reference: the same token, length and cursor.
+// the byte-at-a-time reference, and so is the scan the translation keeps
+// from token to token: the same token, length and cursor.
 static std::vector<std::string> tokens_of(const std::string& text)
 {
     std::vector<std::string> out;
     OwnedText padded(text);
     const char* cursor = padded.c_str();
     const char* reference = padded.c_str();
+    TokenScan scan;
+    start_scan(&scan, padded.c_str());
     for (int guard = 0; guard < 1000; ++guard) {
         size_t length = 0;
         std::string token(next_token(&cursor, &length));
@@ -25,6 +29,9 @@ static std::vector<std::string> tokens_of(const std::string& text)
             << "token " << out.size();
         EXPECT_EQ(length, reference_length) << "token " << out.size();
         EXPECT_EQ(cursor, reference) << "token " << out.size();
+        TokenView kept = scan_next(&scan);
+        EXPECT_EQ(std::string(copy_token(kept)), token) << "kept scan, token " << out.size();
+        EXPECT_EQ(kept.after, cursor) << "kept scan, token " << out.size();
         reference = cursor;
         if (cursor == nullptr) {
             EXPECT_EQ(token, "");
@@ -332,8 +339,7 @@ TEST(tokens, the_end_at_every_offset)
     }
 }
 
-// Two texts read in turns: what the scan keeps between calls belongs to the
-// text it came from.
+// Two texts read in turns: a cursor alone says where each one stands.
 TEST(tokens, two_texts_read_in_turns)
 {
     OwnedText first("alpha beta \"gamma\" delta");
