@@ -19,24 +19,25 @@ static char g_scratch[kScratchSize];
 // again after every byte stored.
 constexpr size_t kScratchRoom = kScratchSize - 1;
 
+// Copies a word from each end of n bytes, the two overlapping in the middle.
+template <typename Word> static inline void copy_ends(char* dest, const char* from, size_t n)
+{
+    Word head;
+    Word tail;
+    memcpy(&head, from, sizeof head);
+    memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    memcpy(dest, &head, sizeof head);
+    memcpy(dest + n - sizeof tail, &tail, sizeof tail);
+}
+
 // Copies n bytes, reading and writing none past them: up to sixteen as two
 // overlapping loads and stores, where a call would cost more than the copy.
 static inline void copy_bytes(char* dest, const char* from, size_t n)
 {
     if (n >= 8 && n <= 16) {
-        uint64_t head;
-        uint64_t tail;
-        memcpy(&head, from, 8);
-        memcpy(&tail, from + n - 8, 8);
-        memcpy(dest, &head, 8);
-        memcpy(dest + n - 8, &tail, 8);
+        copy_ends<uint64_t>(dest, from, n);
     } else if (n >= 4 && n < 8) {
-        uint32_t head;
-        uint32_t tail;
-        memcpy(&head, from, 4);
-        memcpy(&tail, from + n - 4, 4);
-        memcpy(dest, &head, 4);
-        memcpy(dest + n - 4, &tail, 4);
+        copy_ends<uint32_t>(dest, from, n);
     } else if (n < 4) {
         for (size_t i = 0; i < n; ++i)
             dest[i] = from[i];
@@ -65,26 +66,35 @@ static constexpr char kDigitPairs[] = "00010203040506070809"
                                       "80818283848586878889"
                                       "90919293949596979899";
 
-static inline size_t put_int(size_t length, int value)
+// Writes the digits of an int at `to`; returns their end.
+static inline char* write_int(char* to, int value)
 {
-    char digits[16];
-    char* end = digits + sizeof digits;
-    char* d = end;
     uint32_t magnitude =
         value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    if (value < 0) *to++ = '-';
+    size_t count = 1;
+    for (uint64_t power = 10; magnitude >= power; power *= 10)
+        ++count;
+    char* end = to + count;
+    char* d = end;
     while (magnitude >= 100) {
         d -= 2;
         memcpy(d, kDigitPairs + 2 * (magnitude % 100), 2);
         magnitude /= 100;
     }
-    if (magnitude >= 10) {
-        d -= 2;
-        memcpy(d, kDigitPairs + 2 * magnitude, 2);
-    } else {
-        *--d = static_cast<char>('0' + magnitude);
-    }
-    if (value < 0) *--d = '-';
-    return put(length, d, static_cast<size_t>(end - d));
+    if (magnitude >= 10)
+        memcpy(d - 2, kDigitPairs + 2 * magnitude, 2);
+    else
+        d[-1] = static_cast<char>('0' + magnitude);
+    return end;
+}
+
+static inline size_t put_int(size_t length, int value)
+{
+    // Eleven bytes at most are used; GCC cannot tell and warns of copy_bytes'
+    // longest path on a smaller buffer.
+    char digits[32];
+    return put(length, digits, static_cast<size_t>(write_int(digits, value) - digits));
 }
 
 // Formats a simple format into the scratch area and gives the whole
@@ -123,29 +133,6 @@ static bool format_simple(size_t* formatted, const char* format, va_list args)
 // A format of at most this many bytes with no %s cannot fill the scratch
 // area: no byte of it becomes more than the eleven of a %i.
 constexpr size_t kShortFormat = kScratchRoom / 11;
-
-// Writes the digits of an int at `to`; returns their end.
-static inline char* write_int(char* to, int value)
-{
-    uint32_t magnitude =
-        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    if (value < 0) *to++ = '-';
-    size_t count = 1;
-    for (uint64_t power = 10; magnitude >= power; power *= 10)
-        ++count;
-    char* end = to + count;
-    char* d = end;
-    while (magnitude >= 100) {
-        d -= 2;
-        memcpy(d, kDigitPairs + 2 * (magnitude % 100), 2);
-        magnitude /= 100;
-    }
-    if (magnitude >= 10)
-        memcpy(d - 2, kDigitPairs + 2 * magnitude, 2);
-    else
-        d[-1] = static_cast<char>('0' + magnitude);
-    return end;
-}
 
 // True when some byte of the word is `byte`: a byte of x is zero exactly
 // where the word holds it, and subtracting one from each byte borrows into
@@ -196,34 +183,35 @@ static int format_short(const char* format, size_t size, va_list args)
     return static_cast<int>(to - g_scratch);
 }
 
+// Formats into the scratch area as vsnprintf would and gives the whole
+// length (negative on an encoding error); the formats the converter uses
+// take the paths above.
+static int format_scratch(const char* format, va_list args)
+{
+    size_t format_size = strlen(format);
+    if (format_size <= kShortFormat) {
+        va_list copy;
+        va_copy(copy, args);
+        int length = format_short(format, format_size, copy);
+        va_end(copy);
+        if (length >= 0) return length;
+    }
+    size_t formatted = 0;
+    va_list copy;
+    va_copy(copy, args);
+    bool simple = format_simple(&formatted, format, copy);
+    va_end(copy);
+    if (simple) return formatted > INT32_MAX ? -1 : static_cast<int>(formatted);
+    return vsnprintf(g_scratch, sizeof g_scratch, format, args);
+}
+
 void Com_sprintf(char* dest, int size, const char* format, ...)
 {
     if (size <= 0) return;
-    int length;
-    size_t formatted;
     va_list args;
-    bool simple = false;
-    length = -1;
-    size_t format_size = strlen(format);
-    if (format_size <= kShortFormat) {
-        va_start(args, format);
-        length = format_short(format, format_size, args);
-        va_end(args);
-    }
-    if (length < 0) {
-        va_start(args, format);
-        simple = format_simple(&formatted, format, args);
-        va_end(args);
-    }
-    if (length >= 0) {
-        // Formatted above.
-    } else if (simple) {
-        length = formatted > INT32_MAX ? -1 : static_cast<int>(formatted);
-    } else {
-        va_start(args, format);
-        length = vsnprintf(g_scratch, sizeof g_scratch, format, args);
-        va_end(args);
-    }
+    va_start(args, format);
+    int length = format_scratch(format, args);
+    va_end(args);
     if (length < 0) length = 0;
     // The scratch area bounds the text as well as the destination does, so a
     // text cut by either one is reported with the bound that cut it.
