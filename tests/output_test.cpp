@@ -110,15 +110,22 @@ static int finish(pid_t pid)
 
 static bool exited_0(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
+// Runs `program` on `input` with files limited to 64 KiB: the output, some
+// hundreds of KiB, cannot be written whole.
+static int run_with_file_limit(const std::string& program, const char* input, const ScratchDir& dir)
+{
+    return finish(start(program, input, dir, [] {
+        struct rlimit limit = {65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }));
+}
+
 TEST(replacement, a_file_size_limit_leaves_the_previous_output)
 {
     ScratchDir dir;
     write_file(dir / "big.wal", make_texture(256, 256, 44, Bytes(65536, 9)));
     write_file(dir / "big.tga", "previous");
-    int status = finish(start(tavlick(), "big.wal", dir, [] {
-        struct rlimit limit = {65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }));
+    int status = run_with_file_limit(tavlick(), "big.wal", dir);
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't write big.tga\n");
     EXPECT_EQ(read_text(dir / "big.tga"), "previous");
@@ -130,10 +137,7 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
         lights += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
     write_file(dir / "big.txt", lights);
     write_file(dir / "big.lit", "previous");
-    status = finish(start(orrel_program(), "big.txt", dir, [] {
-        struct rlimit limit = {65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }));
+    status = run_with_file_limit(orrel_program(), "big.txt", dir);
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't write big.lit\n");
     EXPECT_EQ(read_text(dir / "big.lit"), "previous");
