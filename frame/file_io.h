@@ -31,8 +31,10 @@ bool load_text(const char* path, TextBlock* out);
 void release_block(FileBlock* block);
 
 // Reads exactly `size` bytes of `file` into `data`, in requests of at most
-// kReadChunk bytes; false when a request delivers nothing.
-bool read_all(FILE* file, unsigned char* data, size_t size);
+// kReadChunk bytes; false when a request delivers nothing. With `end`, also
+// gives text_end of the bytes read, looked for while each request's bytes
+// are still in the cache rather than in a second pass over the whole file.
+bool read_all(FILE* file, unsigned char* data, size_t size, size_t* end = nullptr);
 
 // An output file being written. A regular file (or a missing one) is
 // written into `temporary`, a fresh file beside `target` (the file the name

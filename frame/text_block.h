@@ -22,9 +22,14 @@ struct TextBlock {
 // memory is short. Fill the first `size` bytes, then call seal_text.
 char* alloc_text(size_t size);
 
+// Where a text of `size` bytes ends: at its first zero byte, or `size` when
+// it holds none.
+size_t text_end(const char* bytes, size_t size);
+
 // Makes `storage` (from alloc_text, `size` bytes filled) a TextBlock: cuts
-// the text at its first zero byte and zeroes everything after it.
-void seal_text(char* storage, size_t size, TextBlock* out);
+// the text at `length`, which text_end gave for those bytes, and zeroes
+// everything after it.
+void seal_text(char* storage, size_t size, size_t length, TextBlock* out);
 
 // A TextBlock holding a copy of `bytes`, as the loader would give for a
 // file of those bytes. False when memory is short.

@@ -120,25 +120,32 @@ TEST(loader, large_files_arrive_whole_and_in_order)
 }
 
 // A text ends at its first zero byte, and the scan may read a whole padding
-// of zeros past it, wherever the file's own bytes end.
+// of zeros past it, wherever the file's own bytes end. The zero is looked
+// for request by request as the file is read: cuts on each side of a
+// request's edge, with a later zero that must not count.
 TEST(loader, texts_are_cut_at_their_first_zero_and_padded_with_zeros)
 {
     ScratchDir dir;
-    for (size_t size : {size_t{1}, size_t{63}, size_t{64}, size_t{65537}}) {
-        std::string bytes(size, 'x');
-        for (size_t cut : {size, size / 2}) {
-            std::string file = bytes;
-            if (cut < size) file[cut] = '\0';
-            write_file(dir / "t.txt", file);
-            TextBlock text;
-            ASSERT_TRUE(load_text((dir / "t.txt").c_str(), &text));
-            EXPECT_EQ(text.length, static_cast<int32_t>(cut));
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(text.text) % kBlockAlignment, 0u);
-            EXPECT_EQ(std::string(text.text, cut), bytes.substr(0, cut));
-            for (size_t i = cut; i < size + kTextPadding; ++i)
-                ASSERT_EQ(text.text[i], 0) << size << " " << cut << " " << i;
-            release_text(&text);
-        }
+    struct Case {
+        size_t size;
+        size_t cut; // where the first zero is; `size` for none
+    } cases[] = {{1, 1},         {1, 0},         {63, 63},       {63, 31},         {64, 32},
+                 {65537, 65537}, {65537, 32768}, {65537, 65535}, {65537, 65536},   {200000, 0},
+                 {200000, 65536}, {200000, 131071}, {200000, 131073}, {200000, 199999}};
+    for (const Case& c : cases) {
+        std::string bytes(c.size, 'x');
+        std::string file = bytes;
+        if (c.cut < c.size) file[c.cut] = '\0';
+        if (c.cut + 70000 < c.size) file[c.cut + 70000] = '\0';
+        write_file(dir / "t.txt", file);
+        TextBlock text;
+        ASSERT_TRUE(load_text((dir / "t.txt").c_str(), &text));
+        EXPECT_EQ(text.length, static_cast<int32_t>(c.cut)) << c.size;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(text.text) % kBlockAlignment, 0u);
+        EXPECT_EQ(std::string(text.text, c.cut), bytes.substr(0, c.cut));
+        for (size_t i = c.cut; i < c.size + kTextPadding; ++i)
+            ASSERT_EQ(text.text[i], 0) << c.size << " " << c.cut << " " << i;
+        release_text(&text);
     }
 }
 
