@@ -130,9 +130,10 @@ static bool format_simple(size_t* formatted, const char* format, va_list args)
     return true;
 }
 
-// A format of at most this many bytes with no %s cannot fill the scratch
-// area: no byte of it becomes more than the eleven of a %i.
-constexpr size_t kShortFormat = kScratchRoom / 11;
+// No byte of a format without %s becomes more than the eleven of a %i, so
+// a format of at most this many bytes cannot fill the scratch area.
+constexpr size_t kLongestConversion = 11;
+constexpr size_t kShortFormat = kScratchRoom / kLongestConversion;
 
 // True when some byte of the word is `byte`: a byte of x is zero exactly
 // where the word holds it, and subtracting one from each byte borrows into
@@ -146,11 +147,11 @@ static inline bool holds_byte(uint64_t word, char byte)
 }
 
 // The light comment's kind of format, `size` bytes, short and without %s,
-// written with no check of the room left; -1 when the format holds anything
-// else.
-static int format_short(const char* format, size_t size, va_list args)
+// written at `to` with no check of the room left; -1 when the format holds
+// anything else.
+static int format_short(char* to, const char* format, size_t size, va_list args)
 {
-    char* to = g_scratch;
+    char* const first = to;
     const char* p = format;
     const char* end = format + size;
     while (p < end) {
@@ -180,19 +181,18 @@ static int format_short(const char* format, size_t size, va_list args)
             return -1;
     }
     *to = '\0';
-    return static_cast<int>(to - g_scratch);
+    return static_cast<int>(to - first);
 }
 
 // Formats into the scratch area as vsnprintf would and gives the whole
 // length (negative on an encoding error); the formats the converter uses
 // take the paths above.
-static int format_scratch(const char* format, va_list args)
+static int format_scratch(const char* format, size_t format_size, va_list args)
 {
-    size_t format_size = strlen(format);
     if (format_size <= kShortFormat) {
         va_list copy;
         va_copy(copy, args);
-        int length = format_short(format, format_size, copy);
+        int length = format_short(g_scratch, format, format_size, copy);
         va_end(copy);
         if (length >= 0) return length;
     }
@@ -205,13 +205,21 @@ static int format_scratch(const char* format, va_list args)
     return vsnprintf(g_scratch, sizeof g_scratch, format, args);
 }
 
-void Com_sprintf(char* dest, int size, const char* format, ...)
+// The bounded formatting with a short cut: a short format that cannot fill
+// the destination is written straight into it, where going through the
+// scratch area would store the text, load it back for the copy and stall
+// on both.
+static int format_bounded(char* dest, int size, const char* format, va_list args)
 {
-    if (size <= 0) return;
-    va_list args;
-    va_start(args, format);
-    int length = format_scratch(format, args);
-    va_end(args);
+    size_t format_size = strlen(format);
+    if (format_size <= kShortFormat && format_size * kLongestConversion < static_cast<size_t>(size)) {
+        va_list copy;
+        va_copy(copy, args);
+        int length = format_short(dest, format, format_size, copy);
+        va_end(copy);
+        if (length >= 0) return length;
+    }
+    int length = format_scratch(format, format_size, args);
     if (length < 0) length = 0;
     // The scratch area bounds the text as well as the destination does, so a
     // text cut by either one is reported with the bound that cut it.
@@ -220,4 +228,15 @@ void Com_sprintf(char* dest, int size, const char* format, ...)
     size_t kept = static_cast<size_t>(length < limit ? length : limit - 1);
     copy_bytes(dest, g_scratch, kept);
     dest[kept] = '\0';
+    return static_cast<int>(kept);
+}
+
+int Com_sprintf(char* dest, int size, const char* format, ...)
+{
+    if (size <= 0) return 0;
+    va_list args;
+    va_start(args, format);
+    int kept = format_bounded(dest, size, format, args);
+    va_end(args);
+    return kept;
 }

@@ -34,14 +34,13 @@ static inline char* put_token(char* at, TokenView token)
     return at + token.length;
 }
 
+// The comment's buffer is the output itself, which has room for all of it
+// (see step_length): formatted in place, it is not copied again.
 static char* open_light(char* at)
 {
-    char comment[kLightCommentSize];
-    Com_sprintf(comment, sizeof comment, "//Light %i\n", g_light_number);
+    at += Com_sprintf(at, kLightCommentSize, "//Light %i\n", g_light_number);
     ++g_light_number;
-    size_t length = strlen(comment);
-    memcpy(at, comment, length);
-    at = put_literal(at + length, "{\n");
+    at = put_literal(at, "{\n");
     at = put_literal(at, kLightClassLine);
     return put_literal(at, "\n");
 }

@@ -149,14 +149,26 @@ TEST(com_sprintf, cuts_and_reports_overflow)
 {
     char small[8];
     CaptureStdout();
-    Com_sprintf(small, sizeof small, "%s", "1234567");
+    EXPECT_EQ(Com_sprintf(small, sizeof small, "%s", "1234567"), 7);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_STREQ(small, "1234567");
 
     CaptureStdout();
-    Com_sprintf(small, sizeof small, "//Light %i\n", 12345);
+    EXPECT_EQ(Com_sprintf(small, sizeof small, "//Light %i\n", 12345), 7);
     EXPECT_EQ(GetCapturedStdout(), "Com_sprintf: overflow of 14 in 8\n");
     EXPECT_STREQ(small, "//Light");
+
+    // Short formats are written straight into a destination they cannot
+    // fill; one byte less and the text goes through the scratch area.
+    char exact[122];
+    for (int size : {121, 122}) {
+        memset(exact, '#', sizeof exact);
+        CaptureStdout();
+        EXPECT_EQ(Com_sprintf(exact, size, "//Light %i\n", INT32_MIN), 20);
+        EXPECT_EQ(GetCapturedStdout(), "");
+        EXPECT_STREQ(exact, "//Light -2147483648\n");
+        EXPECT_EQ(exact[21], '#') << size;
+    }
 
     // Longer than the scratch area: still bounded, still reported.
     std::string huge(70000, 'h');
@@ -219,17 +231,19 @@ TEST(com_sprintf, formats_like_the_standard_function)
     for (const Case& c : cases) {
         char expected[64];
         char got[64];
+        int kept;
         if (strstr(c.format, "%i|%d") != nullptr) {
             snprintf(expected, sizeof expected, c.format, c.number, c.number);
-            Com_sprintf(got, sizeof got, c.format, c.number, c.number);
+            kept = Com_sprintf(got, sizeof got, c.format, c.number, c.number);
         } else if (strstr(c.format, "%s") != nullptr) {
             snprintf(expected, sizeof expected, c.format, c.number, c.text);
-            Com_sprintf(got, sizeof got, c.format, c.number, c.text);
+            kept = Com_sprintf(got, sizeof got, c.format, c.number, c.text);
         } else {
             snprintf(expected, sizeof expected, c.format, c.number);
-            Com_sprintf(got, sizeof got, c.format, c.number);
+            kept = Com_sprintf(got, sizeof got, c.format, c.number);
         }
         EXPECT_STREQ(got, expected) << c.format;
+        EXPECT_EQ(kept, static_cast<int>(strlen(expected))) << c.format;
     }
 }
 
