@@ -1,7 +1,9 @@
 // The block scan against the byte-at-a-time scan: on the same text, call
-// after call, next_token, the scan kept from token to token as the
-// translation keeps it, and the reference must give the same token, length
-// and cursor. The input bytes stand for a loaded text.
+// after call, next_token, the scans kept from token to token as the
+// translation keeps them (telling strings by a branch, by masks, and taking
+// turns between the two at the input's choice), and the reference must give
+// the same token, length and cursor. The input bytes stand for a loaded
+// text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!make_text_block(data, size, &text)) return 0;
     const char* block_cursor = text.text;
     const char* byte_cursor = text.text;
-    TokenScan scan;
-    start_scan(&scan, text.text);
+    TokenScan keys;
+    TokenScan values;
+    TokenScan turns;
+    start_scan(&keys, text.text);
+    start_scan(&values, text.text);
+    start_scan(&turns, text.text);
     char token[kMaxToken + 1];
     // Every call moves the cursor forward or ends the text.
     for (size_t calls = 0; calls <= size + 1; ++calls) {
@@ -30,10 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (block_cursor != byte_cursor || length != expected_length ||
             memcmp(token, expected, length + 1) != 0)
             abort();
-        TokenView kept = scan_next(&scan);
-        if (kept.after != block_cursor || kept.length != length ||
-            memcmp(copy_token(kept), token, length + 1) != 0)
-            abort();
+        // The byte whose bit picks the turn scan's kind for this call.
+        bool masked = size > 0 && ((data[calls % size] >> (calls % 8)) & 1) != 0;
+        TokenView kept[] = {scan_next(&keys), scan_value(&values),
+                            masked ? scan_value(&turns) : scan_next(&turns)};
+        for (const TokenView& view : kept)
+            if (view.after != block_cursor || view.length != length ||
+                memcmp(copy_token(view), token, length + 1) != 0)
+                abort();
         if (block_cursor == nullptr) break;
     }
     if (block_cursor != nullptr) abort();

@@ -104,6 +104,7 @@ constexpr size_t longest_key()
     return longest;
 }
 inline constexpr size_t kLongestKey = longest_key();
+static_assert(kLongestKey + 4 <= kKeyPrefixRoom, "a key line's start fits its slot's prefix");
 
 // Keys are found through an open-addressed table at most half full.
 inline constexpr size_t kKeySlots = 64;
@@ -111,7 +112,8 @@ static_assert(2 * kLightKeyCount <= kKeySlots, "kLightKeys has more keys than th
 
 // A recognised key, ready to be written: the start of its key line
 // (double quote, key, double quote, space, double quote) is prepared.
-struct KeySlot {
+// Aligned to a power of two, a slot's address is its index shifted.
+struct alignas(128) KeySlot {
     const LightKey* key;
     size_t length;
     KeyAction action; // the key's, kept here to spare a load per token
@@ -119,7 +121,7 @@ struct KeySlot {
     uint64_t words[2]; // the key's first sixteen bytes, zero-filled
     uint64_t masks[2]; // which of those bytes belong to the key
     char prefix[kKeyPrefixRoom];
-    size_t prefix_length; // 0 when the key is too long for the prefix
+    size_t prefix_length;
 };
 
 // The slot of the key that `token` (of `length` bytes, readable for
@@ -168,15 +170,13 @@ constexpr KeySlotTable build_key_slots()
                                  << (8 * (i % 8));
             slot.masks[i / 8] |= uint64_t{0xff} << (8 * (i % 8));
         }
-        if (length + 4 <= kKeyPrefixRoom) {
-            slot.prefix[0] = '"';
-            for (size_t i = 0; i < length; ++i)
-                slot.prefix[1 + i] = key.token[i];
-            slot.prefix[1 + length] = '"';
-            slot.prefix[2 + length] = ' ';
-            slot.prefix[3 + length] = '"';
-            slot.prefix_length = length + 4;
-        }
+        slot.prefix[0] = '"';
+        for (size_t i = 0; i < length; ++i)
+            slot.prefix[1 + i] = key.token[i];
+        slot.prefix[1 + length] = '"';
+        slot.prefix[2 + length] = ' ';
+        slot.prefix[3 + length] = '"';
+        slot.prefix_length = length + 4;
     }
     return table;
 }

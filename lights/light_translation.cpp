@@ -48,18 +48,12 @@ static char* open_light(char* at)
 // Values are written straight from the text as the scan finds them.
 static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
 {
-    if (slot.prefix_length != 0) {
-        memcpy(at, slot.prefix, kKeyPrefixRoom);
-        at += slot.prefix_length;
-    } else {
-        at = put_literal(at, "\"");
-        memcpy(at, slot.key->token, slot.length);
-        at = put_literal(at + slot.length, "\" \"");
-    }
+    memcpy(at, slot.prefix, kKeyPrefixRoom);
+    at += slot.prefix_length;
     int values = slot.values;
     for (int i = 0; i < values; ++i) {
         if (i > 0) at = put_literal(at, " ");
-        at = put_token(at, scan_next(scan));
+        at = put_token(at, scan_value(scan));
     }
     return put_literal(at, "\"\n");
 }
@@ -99,7 +93,7 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
         } else if (action == KeyAction::Drop) {
             int values = slot->values;
             for (int i = 0; i < values; ++i)
-                scan_next(&scan);
+                scan_value(&scan);
         } else if (action == KeyAction::OpenLight) {
             at = open_light(at);
         } else if (action == KeyAction::CloseLight) {

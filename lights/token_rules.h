@@ -29,7 +29,7 @@ template <Run kind> inline unsigned run_ends(Chunk c)
 
 // A token is more than a run of ordinary bytes only when it starts with one
 // of these: a double quote opens a string, two slashes a comment.
-constexpr bool may_open_more(char c) { return c == '"' || c == '/'; }
+constexpr bool opens_string(char c) { return c == '"'; }
 inline bool opens_comment(const char* p) { return p[0] == '/' && p[1] == '/'; }
 
 // How much of a run of n bytes the token keeps: a string its first

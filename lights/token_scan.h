@@ -9,13 +9,14 @@
 // with the lowest set bit; the separators between words cost nothing. A run
 // that reaches the end of a block carries into the next: that block's mask
 // is shifted with a one coming in below its first bit, so the first bit
-// found there is the word's end. Only a token that starts with a double
-// quote or a slash needs more than its run, and a small table tells those
-// two bytes from the rest: a string ends at the next bit of the block's
-// quote-or-zero mask, block after block where needed, a comment at the next
-// newline or zero, and the walk starts over from there. No prefix sums pair
-// the quotes: a quote or two slashes count only at the start of a token,
-// and comments hold quotes.
+// found there is the word's end. A quoted value without blanks is a run too,
+// whose first and last bytes are its quotes; a mask of quote marks (see
+// enter_block) tells such a run from a word without a branch, since values
+// are quoted in no order a processor could learn. Any other string ends at
+// the next bit of the block's quote mask, block after block where needed, a
+// comment at the next newline or zero, and the walk starts over from there.
+// No prefix sums pair the quotes: a quote or two slashes count only at the
+// start of a token, and comments hold quotes.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +33,7 @@ static_assert(kBlockAlignment % kScanBlock == 0, "texts start on a block boundar
 struct TokenScan {
     const char* block;
     uint64_t ordinary;
-    uint64_t quotes; // double quotes and zeros: what ends a string
+    uint64_t quote_marks; // see enter_block
     uint64_t bounds;
 };
 
@@ -57,6 +58,19 @@ template <Run kind> inline uint64_t block_ends(const char* block)
     return ends;
 }
 
+// Bit i is set when byte i of the block is a double quote. A string ends at
+// a quote or at the end of the text, but no quote follows the end: a string
+// that reaches it finds no quote in its blocks and is left to scan_slowly,
+// so the blocks the walk enters need no mask of zeros.
+inline uint64_t block_quotes(const char* block)
+{
+    uint64_t quotes = 0;
+    for (size_t i = 0; i < kScanBlock / kChunkSize; ++i)
+        quotes |= uint64_t{equal_mask(load_chunk(block + i * kChunkSize), run_stop(Run::String))}
+                  << (i * kChunkSize);
+    return quotes;
+}
+
 // The first byte of each run and the byte after its last. `carry` is 1 when
 // a run comes in from the block before: its first bit is then the run's end.
 inline uint64_t run_bounds(uint64_t ordinary, uint64_t carry)
@@ -71,11 +85,21 @@ inline uint64_t bits_after(size_t bit) { return ~uint64_t{1} << bit; }
 // Clears the lowest set bit.
 inline uint64_t without_lowest(uint64_t mask) { return mask & (mask - 1); }
 
+// The last byte of each run. A run that reaches the block's last byte may
+// go on in the next block, but the walk never takes such a run as a whole
+// string, so its mark there does not matter.
+inline uint64_t run_lasts(uint64_t ordinary) { return ordinary & ~(ordinary >> 1); }
+
+// The quote marks are the block's double quotes with the last byte of every
+// run flipped. A run that starts with a quote is a whole string, closed by
+// its last byte and holding no other quote, exactly when its only mark is
+// its first byte: the closing quote's mark is flipped away, and a quote
+// within it or a last byte that is not a quote leaves a mark.
 inline void enter_block(TokenScan* scan, const char* block)
 {
     scan->block = block;
     scan->ordinary = ~block_ends<Run::Word>(block);
-    scan->quotes = block_ends<Run::String>(block);
+    scan->quote_marks = block_quotes(block) ^ run_lasts(scan->ordinary);
 }
 
 // Starts a scan at any cursor into a TextBlock's text: the byte before it
@@ -86,21 +110,6 @@ inline void start_scan(TokenScan* scan, const char* cursor)
     enter_block(scan, cursor - offset);
     scan->bounds = run_bounds(scan->ordinary & (~uint64_t{0} << offset), 0);
 }
-
-// Bytes that may start more than a run of ordinary bytes.
-struct OpensMoreTable {
-    bool bytes[256];
-};
-
-constexpr OpensMoreTable build_opens_more()
-{
-    OpensMoreTable table{};
-    for (unsigned c = 0; c < 256; ++c)
-        table.bytes[c] = may_open_more(static_cast<char>(c));
-    return table;
-}
-
-inline constexpr OpensMoreTable kOpensMore = build_opens_more();
 
 // Every case, from a scan whose bounds hold what is left of its block:
 // comments, runs that end in a later block, long tokens, the end.
@@ -135,10 +144,10 @@ scan_slowly(TokenScan* scan)
         scan->bounds = run_bounds(scan->ordinary & (~uint64_t{0} << lowest_bit(stops)), 0);
     }
 
-    if (*start == '"') {
+    if (opens_string(*start)) {
         // The quote itself and what lies before it cannot end the string.
         const char* block = scan->block;
-        uint64_t stops = scan->quotes & bits_after(static_cast<size_t>(start - block));
+        uint64_t stops = block_ends<Run::String>(block) & bits_after(static_cast<size_t>(start - block));
         while (stops == 0) {
             block += kScanBlock;
             stops = block_ends<Run::String>(block);
@@ -177,10 +186,56 @@ inline TokenView scan_slowly_on_copy(TokenScan* scan)
     return token;
 }
 
+// The quotes of the scan's block, from its marks.
+inline uint64_t scan_quotes(const TokenScan* scan)
+{
+    return scan->quote_marks ^ run_lasts(scan->ordinary);
+}
+
+// A string opening at `start`, at bit `at` of the scan's block, with the
+// scan's bounds still holding it: the quote itself and what lies before it
+// cannot end it, and past the block the next block's quotes take over. A
+// string that meets the end of the text finds no quote, and the block that
+// holds the end is the text's last.
+inline TokenView scan_string(TokenScan* scan, const char* start, size_t at)
+{
+    const char* block = scan->block;
+    const char* stop_block = block;
+    uint64_t stops = scan_quotes(scan) & bits_after(at);
+    if (stops == 0) {
+        if (block[kScanBlock - 1] == '\0') return scan_slowly_on_copy(scan);
+        stop_block += kScanBlock;
+        enter_block(scan, stop_block);
+        stops = scan_quotes(scan);
+        if (stops == 0) {
+            enter_block(scan, block);
+            return scan_slowly_on_copy(scan);
+        }
+    }
+    size_t stop = lowest_bit(stops);
+    // The closing quote is consumed.
+    scan->bounds = run_bounds(scan->ordinary & bits_after(stop), 0);
+    const char* close = stop_block + stop;
+    size_t length = static_cast<size_t>(close - start - 1);
+    return {length != 0 ? start + 1 : kNoText, length, close + 1};
+}
+
+// How a scan tells strings from words. By a branch, the cheaper way where
+// a processor learns which tokens are quoted, as it does for the keys of a
+// list; by arithmetic on the masks where quoting follows no pattern, as
+// with values: each wrong guess costs more than the arithmetic.
+enum class Quoting { Branch, Masks };
+
 // The next token. Inline, the common cases: a word or a string that ends in
 // the block it starts in or the next one, and a comment that ends in its
-// block.
-inline TokenView scan_next(TokenScan* scan)
+// block. Always inline: the translation reads tokens in several places,
+// and a copy called out of line would keep the scan in memory.
+template <Quoting quoting>
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline TokenView
+scan_token(TokenScan* scan)
 {
     for (;;) {
         uint64_t bounds = scan->bounds;
@@ -194,46 +249,45 @@ inline TokenView scan_next(TokenScan* scan)
         const char* block = scan->block;
         size_t at = lowest_bit(bounds);
         const char* start = block + at;
-        if (kOpensMore.bytes[static_cast<unsigned char>(*start)]) {
-            if (*start == '"') {
-                // The quote itself and what lies before it cannot end the
-                // string; past the block, the next block's masks take over.
-                const char* stop_block = block;
-                uint64_t stops = scan->quotes & bits_after(at);
-                if (stops == 0) {
-                    stop_block += kScanBlock;
-                    enter_block(scan, stop_block);
-                    stops = scan->quotes;
-                    if (stops == 0) {
-                        enter_block(scan, block);
-                        return scan_slowly_on_copy(scan);
-                    }
-                }
-                size_t stop = lowest_bit(stops);
-                // A closing quote is ordinary and consumed; a zero is
-                // neither.
-                scan->bounds = run_bounds(scan->ordinary & bits_after(stop), 0);
-                const char* close = stop_block + stop;
-                size_t length = static_cast<size_t>(close - start - 1);
-                const char* after = close + ((scan->ordinary >> stop) & 1);
-                return {length != 0 ? start + 1 : kNoText, length, after};
-            }
-            if (opens_comment(start)) {
-                // The walk goes on from the newline or the end, which is
-                // not ordinary and so starts nothing.
+        if (opens_comment(start)) {
+            // The walk goes on from the newline or the end, which is not
+            // ordinary and so starts nothing. Most comments are short: the
+            // chunk after the slashes holds their end.
+            unsigned near = run_ends<Run::Comment>(load_chunk(start + 2));
+            size_t stop = near != 0 ? at + 2 + lowest_bit(near) : kScanBlock;
+            if (stop >= kScanBlock) {
                 uint64_t stops = block_ends<Run::Comment>(block) & bits_after(at);
                 if (stops == 0) return scan_slowly_on_copy(scan);
-                scan->bounds = run_bounds(scan->ordinary & bits_after(lowest_bit(stops)), 0);
-                continue;
+                stop = lowest_bit(stops);
             }
-            // A slash alone starts a word.
+            scan->bounds = run_bounds(scan->ordinary & bits_after(stop), 0);
+            continue;
         }
+        if (quoting == Quoting::Branch && opens_string(*start)) return scan_string(scan, start, at);
         uint64_t rest = without_lowest(bounds);
         if (rest != 0) {
+            uint64_t next = without_lowest(rest);
             size_t end = lowest_bit(rest);
-            scan->bounds = without_lowest(rest);
-            return {start, end - at, block + end};
+            if (quoting == Quoting::Branch) {
+                scan->bounds = next;
+                return {start, end - at, block + end};
+            }
+            // A run that ends in its block is a word, or a whole string
+            // (see enter_block): the run less its quotes. Either way the
+            // walk goes on from the run's end.
+            uint64_t first = bounds ^ rest; // the token's first byte
+            uint64_t past = rest ^ next;    // the byte after its last
+            uint64_t quoted = opens_string(*start);
+            // Marks of the run other than its first byte; they count only
+            // for a string, which the mask of all ones or none selects.
+            uint64_t stray = ((scan->quote_marks & (past - first)) ^ first) & (0 - quoted);
+            if (stray == 0) {
+                scan->bounds = next;
+                size_t length = end - at - 2 * quoted;
+                return {length != 0 ? start + quoted : kNoText, length, block + end};
+            }
         }
+        if (quoting == Quoting::Masks && opens_string(*start)) return scan_string(scan, start, at);
         // The word reaches the end of the block: its end is the first bound
         // of the next block with the carry.
         enter_block(scan, block + kScanBlock);
@@ -248,6 +302,9 @@ inline TokenView scan_next(TokenScan* scan)
         return {start, static_cast<size_t>(end - start), end};
     }
 }
+
+inline TokenView scan_next(TokenScan* scan) { return scan_token<Quoting::Branch>(scan); }
+inline TokenView scan_value(TokenScan* scan) { return scan_token<Quoting::Masks>(scan); }
 
 // Copies a token's `length` bytes into g_token a chunk at a time and ends
 // it there; returns g_token. The last chunk reads up to a chunk past them,

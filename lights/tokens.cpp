@@ -35,7 +35,7 @@ const char* next_token_bytewise(const char** cursor, size_t* length)
     }
 
     size_t kept;
-    if (*p == '"') {
+    if (opens_string(*p)) {
         const char* first = p + 1;
         const char* end = run_end<Run::String>(first);
         kept = string_kept(static_cast<size_t>(end - first));

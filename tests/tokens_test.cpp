@@ -11,17 +11,33 @@
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back. Each call is checked against
-// the byte-at-a-time reference, and so is the scan the translation keeps
-// from token to token: the same token, length and cursor.
+// the byte-at-a-time reference, and so are the scans the translation keeps
+// from token to token: one telling strings by a branch as for keys, one by
+// masks as for values, one taking turns as a key line does, and a masked
+// scan started afresh at each cursor.
+static void expect_token(const TokenView& got, const char* after, const std::string& token,
+                         const char* what, size_t index)
+{
+    EXPECT_EQ(std::string(copy_token(got)), token) << what << ", token " << index;
+    EXPECT_EQ(got.length, token.size()) << what << ", token " << index;
+    EXPECT_EQ(got.after, after) << what << ", token " << index;
+}
+
 static std::vector<std::string> tokens_of(const std::string& text)
 {
     std::vector<std::string> out;
     OwnedText padded(text);
     const char* cursor = padded.c_str();
     const char* reference = padded.c_str();
-    TokenScan scan;
-    start_scan(&scan, padded.c_str());
+    TokenScan keys;
+    TokenScan values;
+    TokenScan turns;
+    start_scan(&keys, padded.c_str());
+    start_scan(&values, padded.c_str());
+    start_scan(&turns, padded.c_str());
     for (int guard = 0; guard < 1000; ++guard) {
+        TokenScan fresh;
+        const char* before = cursor;
         size_t length = 0;
         std::string token(next_token(&cursor, &length));
         size_t reference_length = 0;
@@ -29,9 +45,14 @@ static std::vector<std::string> tokens_of(const std::string& text)
             << "token " << out.size();
         EXPECT_EQ(length, reference_length) << "token " << out.size();
         EXPECT_EQ(cursor, reference) << "token " << out.size();
-        TokenView kept = scan_next(&scan);
-        EXPECT_EQ(std::string(copy_token(kept)), token) << "kept scan, token " << out.size();
-        EXPECT_EQ(kept.after, cursor) << "kept scan, token " << out.size();
+        expect_token(scan_next(&keys), cursor, token, "kept scan", out.size());
+        expect_token(scan_value(&values), cursor, token, "kept masked scan", out.size());
+        expect_token(out.size() % 2 == 0 ? scan_next(&turns) : scan_value(&turns), cursor, token,
+                     "scan taking turns", out.size());
+        if (before != nullptr) {
+            start_scan(&fresh, before);
+            expect_token(scan_value(&fresh), cursor, token, "fresh masked scan", out.size());
+        }
         reference = cursor;
         if (cursor == nullptr) {
             EXPECT_EQ(token, "");
@@ -297,6 +318,36 @@ TEST(tokens, comments_that_end_in_a_later_block)
             EXPECT_EQ(tokens_of(comment + "\n//\n\"q\""), after_lead(lead, {"q"}))
                 << lead << " " << length;
             EXPECT_EQ(tokens_of(comment), after_lead(lead, {})) << lead << " " << length;
+        }
+    }
+}
+
+// A quoted value without blanks is a run of its own, and the masked scan
+// takes it whole when its quotes are exactly the run's first and last
+// bytes. Runs that only look so, a lone quote, quotes inside the run or a
+// word after the closing quote, must still come out as the reference has
+// them, at every offset of a block.
+TEST(tokens, quoted_runs_at_every_offset)
+{
+    const std::pair<std::string, Tokens> cases[] = {
+        {"\"v\"", {"v"}},
+        {"\"\"", {""}},
+        {"\"vw\"x", {"vw", "x"}},
+        {"\"v\"w\"", {"v", "w\""}},
+        {"\"v\"\"w\"", {"v", "w"}},
+        {"\"v\"\"", {"v", " z"}},
+        {"x\"v\"", {"x\"v\""}},
+        {"\"", {" z"}},
+        {"\"v w\"", {"v w"}},
+        {"\"//\"", {"//"}},
+        {"\"" + std::string(40, 'q') + "\"", {std::string(40, 'q')}},
+    };
+    for (size_t lead = 0; lead < kScanBlock; ++lead) {
+        for (const auto& c : cases) {
+            Tokens expected = after_lead(lead, c.second);
+            if (expected.back() != " z") expected.push_back("z");
+            EXPECT_EQ(tokens_of(lead_of(lead) + c.first + " z"), expected)
+                << lead << " " << c.first;
         }
     }
 }
