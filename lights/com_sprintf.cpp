@@ -243,7 +243,8 @@ int Com_sprintf(char* dest, int size, const char* format, ...)
     va_start(args, format);
     size_t format_size = strlen(format);
     int kept = -1;
-    if (format_size <= kShortFormat && format_size * kLongestConversion < static_cast<size_t>(size)) {
+    if (format_size <= kShortFormat &&
+        format_size * kLongestConversion < static_cast<size_t>(size)) {
         va_list copy;
         va_copy(copy, args);
         kept = format_short(dest, format, format_size, copy);

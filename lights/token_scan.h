@@ -147,7 +147,8 @@ scan_slowly(TokenScan* scan)
     if (opens_string(*start)) {
         // The quote itself and what lies before it cannot end the string.
         const char* block = scan->block;
-        uint64_t stops = block_ends<Run::String>(block) & bits_after(static_cast<size_t>(start - block));
+        uint64_t stops =
+            block_ends<Run::String>(block) & bits_after(static_cast<size_t>(start - block));
         while (stops == 0) {
             block += kScanBlock;
             stops = block_ends<Run::String>(block);

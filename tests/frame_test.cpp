@@ -129,8 +129,8 @@ TEST(loader, texts_are_cut_at_their_first_zero_and_padded_with_zeros)
     struct Case {
         size_t size;
         size_t cut; // where the first zero is; `size` for none
-    } cases[] = {{1, 1},         {1, 0},         {63, 63},       {63, 31},         {64, 32},
-                 {65537, 65537}, {65537, 32768}, {65537, 65535}, {65537, 65536},   {200000, 0},
+    } cases[] = {{1, 1},          {1, 0},           {63, 63},         {63, 31},        {64, 32},
+                 {65537, 65537},  {65537, 32768},   {65537, 65535},   {65537, 65536},  {200000, 0},
                  {200000, 65536}, {200000, 131071}, {200000, 131073}, {200000, 199999}};
     for (const Case& c : cases) {
         std::string bytes(c.size, 'x');
