@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             abort();
         // The byte whose bit picks the turn scan's kind for this call.
         bool masked = size > 0 && ((data[calls % size] >> (calls % 8)) & 1) != 0;
-        TokenView kept[] = {scan_next(&keys), scan_value(&values),
-                            masked ? scan_value(&turns) : scan_next(&turns)};
+        const TokenView kept[] = {scan_next(&keys), scan_value(&values),
+                                  masked ? scan_value(&turns) : scan_next(&turns)};
         for (const TokenView& view : kept)
             if (view.after != block_cursor || view.length != length ||
                 memcmp(copy_token(view), token, length + 1) != 0)
