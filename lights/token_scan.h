@@ -49,13 +49,20 @@ struct TokenView {
 
 alignas(kChunkSize) inline constexpr char kNoText[kTokenReadable] = {};
 
+// A chunk's mask for each chunk of the block, put together: bit i of the
+// result stands for byte i of the block.
+template <typename ChunkMask> inline uint64_t block_mask(const char* block, ChunkMask chunk_mask)
+{
+    uint64_t mask = 0;
+    for (size_t i = 0; i < kScanBlock / kChunkSize; ++i)
+        mask |= uint64_t{chunk_mask(load_chunk(block + i * kChunkSize))} << (i * kChunkSize);
+    return mask;
+}
+
 // Bit i is set when byte i of the block ends a run of this kind.
 template <Run kind> inline uint64_t block_ends(const char* block)
 {
-    uint64_t ends = 0;
-    for (size_t i = 0; i < kScanBlock / kChunkSize; ++i)
-        ends |= uint64_t{run_ends<kind>(load_chunk(block + i * kChunkSize))} << (i * kChunkSize);
-    return ends;
+    return block_mask(block, [](Chunk c) { return run_ends<kind>(c); });
 }
 
 // Bit i is set when byte i of the block is a double quote. A string ends at
@@ -64,11 +71,7 @@ template <Run kind> inline uint64_t block_ends(const char* block)
 // so the blocks the walk enters need no mask of zeros.
 inline uint64_t block_quotes(const char* block)
 {
-    uint64_t quotes = 0;
-    for (size_t i = 0; i < kScanBlock / kChunkSize; ++i)
-        quotes |= uint64_t{equal_mask(load_chunk(block + i * kChunkSize), run_stop(Run::String))}
-                  << (i * kChunkSize);
-    return quotes;
+    return block_mask(block, [](Chunk c) { return equal_mask(c, run_stop(Run::String)); });
 }
 
 // The first byte of each run and the byte after its last. `carry` is 1 when
