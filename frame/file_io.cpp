@@ -101,19 +101,30 @@ void release_block(FileBlock* block)
 
 static_assert(kOutputPathCapacity == kPathCapacity, "one bound for every output path");
 
+// What a temporary name adds to the output's: two dots, six random
+// symbols and ".tmp".
+constexpr size_t kTemporaryExtra = 12;
+static_assert(kNameLimit > kTemporaryExtra, "a temporary name keeps part of the output's");
+
 // ".NAME.XXXXXX.tmp" beside `target`: hidden, plainly temporary, and with
-// a random part no user's file is likely to share.
+// a random part no user's file is likely to share. A long NAME is cut, at
+// the start of a UTF-8 character, so that the whole stays a name the file
+// system takes.
 static bool temporary_name(const char* target, uint64_t random, char* name, size_t size)
 {
     static const char kSymbols[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     size_t dir = directory_length(target);
     size_t base = strlen(target + dir);
-    if (dir + base + 13 >= size) return false;
+    size_t kept = base < kNameLimit - kTemporaryExtra ? base : kNameLimit - kTemporaryExtra;
+    while (kept > 0 && kept < base &&
+           (static_cast<unsigned char>(target[dir + kept]) & 0xc0) == 0x80)
+        --kept;
+    if (dir + kept + kTemporaryExtra >= size) return false;
     memcpy(name, target, dir);
     char* p = name + dir;
     *p++ = '.';
-    memcpy(p, target + dir, base);
-    p += base;
+    memcpy(p, target + dir, kept);
+    p += kept;
     *p++ = '.';
     for (int i = 0; i < 6; ++i, random /= 36)
         *p++ = kSymbols[random % 36];
@@ -121,27 +132,29 @@ static bool temporary_name(const char* target, uint64_t random, char* name, size
     return true;
 }
 
-enum class Replacement { Opened, Refused, Unavailable };
-
-static Replacement open_replacement(const char* path, OutputFile* out)
+// A regular output, or a missing one, is replaced by a fresh file made beside
+// the file its name finally leads to. False, with nothing touched, when no
+// such file can be made: a link that may not be followed, a path too long,
+// a file or directory the user may not write, no space or inode left.
+static bool open_replacement(const char* path, OutputFile* out)
 {
-    if (!final_target(path, out->target, sizeof out->target)) return Replacement::Unavailable;
+    if (!final_target(path, out->target, sizeof out->target)) return false;
     // A rename would replace a file the user may not write.
-    if (!may_write(out->target)) return Replacement::Refused;
+    if (!may_write(out->target)) return false;
     uint64_t random = name_entropy();
     for (int attempt = 0; attempt < 100; ++attempt) {
         random = random * 6364136223846793005u + 1442695040888963407u;
         if (!temporary_name(out->target, random >> 16, out->temporary, sizeof out->temporary))
-            return Replacement::Unavailable;
+            return false;
         bool exists = false;
         out->file = create_temporary(out->temporary, out->target, &exists);
         if (out->file != nullptr) {
             out->replacing = true;
-            return Replacement::Opened;
+            return true;
         }
-        if (!exists) break;
+        if (!exists) return false;
     }
-    return Replacement::Unavailable;
+    return false;
 }
 
 bool open_output(const char* path, OutputFile* out)
@@ -150,19 +163,16 @@ bool open_output(const char* path, OutputFile* out)
     out->file = nullptr;
     out->replacing = false;
     FileKind kind = path_kind(path);
-    Replacement replacement = Replacement::Unavailable;
-    if (kind == FileKind::Regular || kind == FileKind::Missing)
-        replacement = open_replacement(path, out);
-    if (replacement == Replacement::Opened) return true;
-    // No fresh file beside the output (a directory the user may not write,
-    // say): the output itself may still be writable.
-    if (replacement == Replacement::Unavailable && kind != FileKind::Directory)
+    bool opened = false;
+    if (kind == FileKind::Regular || kind == FileKind::Missing) {
+        opened = open_replacement(path, out);
+    } else if (kind == FileKind::Other) {
+        // A device or a FIFO carries the name without being a file on disk.
         out->file = open_in_place(path);
-    if (out->file == nullptr) {
-        print_message("Couldn't create %s\n", path);
-        return false;
+        opened = out->file != nullptr;
     }
-    return true;
+    if (!opened) print_message("Couldn't create %s\n", path);
+    return opened;
 }
 
 bool close_stream(FILE* file)
@@ -173,27 +183,18 @@ bool close_stream(FILE* file)
     return ok;
 }
 
-void remove_partial_output(const char* path)
-{
-    if (entry_kind(path) == FileKind::Regular) remove(path);
-}
-
 bool finish_output(OutputFile* out, bool written)
 {
     bool ok = close_stream(out->file) && written;
     out->file = nullptr;
-    bool replacing = out->replacing;
-    out->replacing = false;
-    if (replacing) {
+    if (out->replacing) {
         // The previous output stays unless the new one is whole.
         ok = ok && replace_file(out->temporary, out->target);
         if (!ok) remove(out->temporary);
         drop_temporary();
+        out->replacing = false;
     }
-    if (!ok) {
-        print_message("Couldn't write %s\n", out->path);
-        if (!replacing) remove_partial_output(out->path);
-    }
+    if (!ok) print_message("Couldn't write %s\n", out->path);
     return ok;
 }
 

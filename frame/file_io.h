@@ -37,9 +37,10 @@ void release_block(FileBlock* block);
 bool read_all(FILE* file, unsigned char* data, size_t size, size_t* end = nullptr);
 
 // An output file being written. A regular file (or a missing one) is
-// written into `temporary`, a fresh file beside `target` (the file the name
-// finally leads to), and moved over it by finish_output; anything else
-// that carries the name, a device or a FIFO, is written in place.
+// never written in place: the output goes into `temporary`, a fresh file
+// beside `target` (the file the name finally leads to), which finish_output
+// moves over it. Only what carries the name without being a file on disk,
+// a device or a FIFO, is written in place.
 struct OutputFile {
     FILE* file = nullptr;
     const char* path = nullptr;
@@ -55,8 +56,8 @@ bool open_output(const char* path, OutputFile* out);
 // Ends an output: flushes and closes it, checking every result, and puts a
 // replacement in place. `written` says whether every write so far
 // succeeded. On any failure prints "Couldn't write" with the path and
-// removes the temporary file, or, written in place, the partial file if it
-// is a regular file. True when the output is complete on disk.
+// removes the temporary file; a previous output and a device are left as
+// they were. True when the output is complete on disk.
 bool finish_output(OutputFile* out, bool written);
 
 // Writes `size` bytes as the whole file `path` with one write. Prints
@@ -67,7 +68,3 @@ bool write_whole_file(const char* path, const unsigned char* data, size_t size);
 // Flushes and closes `file`; true only if every earlier write, the flush
 // and the close succeeded. The stream is gone either way.
 bool close_stream(FILE* file);
-
-// Removes a partly written output, but only a regular file: never a device,
-// a link or anything else that merely carries the name.
-void remove_partial_output(const char* path);

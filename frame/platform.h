@@ -11,14 +11,11 @@ enum class FileKind {
     Missing,   // nothing by that name, or it cannot be looked at
     Regular,   // a file on disk
     Directory, // a directory
-    Other,     // a device, a pipe, a socket; for entry_kind also a link
+    Other,     // a device, a pipe, a socket
 };
 
 // What `path` leads to, following links.
 FileKind path_kind(const char* path);
-
-// What the directory entry `path` itself is: a link is Other.
-FileKind entry_kind(const char* path);
 
 // What an open stream reads or writes.
 FileKind stream_kind(FILE* file);
@@ -47,19 +44,29 @@ void unmap_pages(void* start, size_t total);
 void* alloc_aligned(size_t alignment, size_t size);
 void free_aligned(void* p);
 
-// Outputs are written into a fresh file beside their final name and moved
-// over it when complete, so that the name never holds a part of a file.
+// A regular output is never written in place: it is written into a fresh
+// file beside the file its name finally leads to and moved over that file
+// when complete, so that the name holds the previous file or the whole new
+// one, whatever ends the run.
 
 // Longest path the output helpers handle, terminating zero included.
 constexpr size_t kPathCapacity = 4096;
+
+// Longest name of one directory entry, in bytes, on the file systems both
+// systems use.
+constexpr size_t kNameLimit = 255;
 
 // Length of the directory part of `path`, its last separator included; 0
 // for a bare name.
 size_t directory_length(const char* path);
 
-// The name an output at `path` finally lands on: a symbolic link is
-// followed to the file it points at (which may not exist yet); any other
-// name is itself. False when the result does not fit `size` bytes.
+// The name an output at `path` finally lands on: a chain of symbolic links
+// is followed to the file it points at (which may not exist yet); any other
+// name is itself. False when the result does not fit `size` bytes, and
+// when the chain holds a link that the kernel's rule for shared
+// directories forbids following: one in a sticky world-writable directory
+// (/tmp, a shared drop folder) that belongs neither to this user nor to
+// the directory's owner, which another user may have planted there.
 bool final_target(const char* path, char* target, size_t size);
 
 // False only when `path` exists and this user may not write it.
@@ -69,25 +76,38 @@ bool may_write(const char* path);
 // temporary files.
 uint64_t name_entropy();
 
-// Creates the file `name` exclusively, with the permission bits of the
-// existing regular file `like` (when there is one), and opens it for
-// writing. From then until drop_temporary the file is removed if the run
-// is interrupted (Ctrl-C, a terminal closed, a kill), and the program then
-// ends as the interruption asks. Null on failure; *exists tells whether the
-// name was taken.
+// Creates the file `name` exclusively and opens it for writing. When `like`
+// is an existing regular file, the one the new file will replace, the new
+// file takes over its custody: its owner and group where the system allows
+// (root), else its group where this user belongs to it, then its permission
+// bits (set-ID and sticky bits are not kept) and, where they can be copied,
+// its extended attributes and ACLs. From then until drop_temporary the file
+// is removed if a signal ends the run (any signal that ends a process by
+// default, but SIGKILL; on Windows Ctrl-C, Ctrl-Break or a closed console),
+// and the run then ends as that signal asks; a signal the caller ignored
+// stays ignored. Null on failure; *exists tells whether the name was taken.
 FILE* create_temporary(const char* name, const char* like, bool* exists);
 
 // Ends the guard of create_temporary; call after the file has been moved
 // or removed.
 void drop_temporary();
 
-// Moves the closed file `from` over `to` in one step.
+// Moves the closed file `from` over `to` in one step, keeping what the
+// system keeps of `to` (on Windows its ACL and attributes). After
+// hold_signals_once_replaced, signals are held from the move on.
 bool replace_file(const char* from, const char* to);
 
-// Opens `path` for writing in place, creating or truncating it, without
-// waiting for a reader when it is a FIFO.
+// Opens what carries the name `path`, a device or a FIFO, for writing in
+// place, without waiting for a reader of a FIFO. Never creates, truncates
+// or opens a regular file: null for one.
 FILE* open_in_place(const char* path);
 
 // A reader of standard output that has gone, or a file-size limit, must end
 // in a failed write that the program reports, not in its death.
 void survive_failed_writes();
+
+// For a program's run: from the moment its output is moved into place, the
+// signals that would end it are held until the process exits, so that a run
+// whose output is in place always finishes with its "Converted" line. A
+// caller that goes on after its output (a test) does not ask for this.
+void hold_signals_once_replaced();

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 static FileKind kind_of(const struct stat& st)
@@ -24,12 +25,6 @@ FileKind path_kind(const char* path)
 {
     struct stat st;
     return stat(path, &st) == 0 ? kind_of(st) : FileKind::Missing;
-}
-
-FileKind entry_kind(const char* path)
-{
-    struct stat st;
-    return lstat(path, &st) == 0 ? kind_of(st) : FileKind::Missing;
 }
 
 FileKind stream_kind(FILE* file)
@@ -103,10 +98,31 @@ size_t directory_length(const char* path)
     return slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
 }
 
+// The kernel's rule for links in a sticky world-writable directory: such a
+// link is followed only when it belongs to the user who follows it or to
+// the directory's owner. Applied here because the program reads the links
+// itself and renames onto their target, where the kernel never looks.
+static bool may_follow(const char* link, size_t dir_length)
+{
+    struct stat entry;
+    if (lstat(link, &entry) != 0) return false;
+    char dir[kPathCapacity];
+    if (dir_length == 0) {
+        memcpy(dir, ".", 2);
+    } else {
+        memcpy(dir, link, dir_length);
+        dir[dir_length] = '\0';
+    }
+    struct stat holder;
+    if (stat(dir, &holder) != 0) return false;
+    bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+    return !shared || entry.st_uid == geteuid() || entry.st_uid == holder.st_uid;
+}
+
 bool final_target(const char* path, char* target, size_t size)
 {
     size_t length = strlen(path);
-    if (length >= size) return false;
+    if (length >= size || size > kPathCapacity) return false;
     memcpy(target, path, length + 1);
     char link[kPathCapacity];
     for (int depth = 0; depth < 40; ++depth) { // the system's own limit on link chains
@@ -114,8 +130,10 @@ bool final_target(const char* path, char* target, size_t size)
         if (got < 0) return true; // not a link, or nothing there: the name itself
         size_t n = static_cast<size_t>(got);
         if (n >= sizeof link) return false;
+        size_t holder = directory_length(target);
+        if (!may_follow(target, holder)) return false;
         // A relative link is read from the directory that holds it.
-        size_t dir = link[0] == '/' ? 0 : directory_length(target);
+        size_t dir = link[0] == '/' ? 0 : holder;
         if (dir + n >= size) return false;
         memcpy(target + dir, link, n);
         target[dir + n] = '\0';
@@ -133,17 +151,38 @@ uint64_t name_entropy()
            static_cast<uint64_t>(getpid()) << 20;
 }
 
+// The signals whose default action ends the process, but SIGKILL and SIGSTOP,
+// which cannot be caught; the real-time ones are added by guarded_signals.
+static const int kEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+
+static void guarded_signals(sigset_t* set)
+{
+    sigemptyset(set);
+    for (int sig : kEndingSignals)
+        sigaddset(set, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        sigaddset(set, sig);
+}
+
 // The temporary file a signal must remove, in storage the handler can read.
-static const int kGuardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int kGuardedCount = sizeof kGuardedSignals / sizeof kGuardedSignals[0];
 static char g_temporary[kPathCapacity];
 static volatile sig_atomic_t g_temporary_live = 0;
-static struct sigaction g_previous[kGuardedCount];
-static bool g_replaced[kGuardedCount];
+static bool g_guarded = false;
+static bool g_hold_once_replaced = false;
 
 // Only async-signal-safe calls: remove the file, then die of the same
 // signal (it is delivered once the handler returns), so that the shell and
-// make see the interruption.
+// make see the interruption. With no file live it does what the default
+// action would.
 static void remove_and_die(int sig)
 {
     if (g_temporary_live != 0) unlink(g_temporary);
@@ -152,54 +191,89 @@ static void remove_and_die(int sig)
     raise(sig);
 }
 
-// A signal ignored by whoever started the program stays ignored.
+// One call a signal installs the handler and reads what it replaces. A
+// signal whose action is not the default, ignored by whoever started the
+// program or handled by someone else (a sanitizer's crash report), gets
+// that action back. The handlers stay once installed, acting as the default
+// while no file is live, which spares a second round of calls.
 static void guard_temporary(const char* name)
 {
     memcpy(g_temporary, name, strlen(name) + 1);
     g_temporary_live = 1;
+    if (g_guarded) return;
+    g_guarded = true;
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_handler = remove_and_die;
     sigemptyset(&action.sa_mask);
-    for (int i = 0; i < kGuardedCount; ++i) {
-        g_replaced[i] = sigaction(kGuardedSignals[i], nullptr, &g_previous[i]) == 0 &&
-                        g_previous[i].sa_handler != SIG_IGN &&
-                        sigaction(kGuardedSignals[i], &action, nullptr) == 0;
+    sigset_t set;
+    guarded_signals(&set);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction previous;
+        if (sigismember(&set, sig) != 1 || sigaction(sig, &action, &previous) != 0) continue;
+        if (previous.sa_handler != SIG_DFL || (previous.sa_flags & SA_SIGINFO) != 0)
+            sigaction(sig, &previous, nullptr);
     }
 }
 
-void drop_temporary()
+void drop_temporary() { g_temporary_live = 0; }
+
+// Attributes are copied through fixed buffers of the system's largest list
+// of names and largest value.
+static char g_attribute_names[65536];
+static char g_attribute_value[65536];
+
+// Extended attributes carry ACLs among others; each one that cannot be
+// copied (another user's namespace, a file system without them) is left.
+static void copy_attributes(int fd, const char* like)
 {
-    for (int i = 0; i < kGuardedCount; ++i) {
-        if (g_replaced[i]) sigaction(kGuardedSignals[i], &g_previous[i], nullptr);
-        g_replaced[i] = false;
+    ssize_t listed = listxattr(like, g_attribute_names, sizeof g_attribute_names);
+    size_t size = listed > 0 ? static_cast<size_t>(listed) : 0;
+    for (size_t at = 0; at < size;) {
+        const char* name = g_attribute_names + at;
+        size_t length = strnlen(name, size - at);
+        if (length == size - at) break; // no terminator: a list cut short
+        ssize_t got = getxattr(like, name, g_attribute_value, sizeof g_attribute_value);
+        if (got >= 0) fsetxattr(fd, name, g_attribute_value, static_cast<size_t>(got), 0);
+        at += length + 1;
     }
-    g_temporary_live = 0;
+}
+
+// The fresh file takes over the previous output's custody. The change of
+// owner comes first, since it clears set-ID bits; root may give the owner and
+// the group, anyone else the group where they belong to it, and otherwise
+// the file stays theirs. A file with an ACL shows its mask in the group
+// bits: the ACL copied after them puts the owning group's own bits back.
+static bool take_custody(int fd, const char* like, const struct stat& previous)
+{
+    int owned = fchown(fd, previous.st_uid, previous.st_gid);
+    if (owned != 0) owned = fchown(fd, static_cast<uid_t>(-1), previous.st_gid);
+    (void)owned;
+    if (fchmod(fd, previous.st_mode & 0777) != 0) return false;
+    copy_attributes(fd, like);
+    return true;
 }
 
 // The creation and the guard happen with the signals held back, so that no
-// interruption can fall between them.
+// signal can fall between them. Until it has the previous output's custody
+// the fresh file is open to this user alone.
 FILE* create_temporary(const char* name, const char* like, bool* exists)
 {
     *exists = false;
     if (strlen(name) >= kPathCapacity) return nullptr;
-    struct stat st;
-    bool copy_mode = stat(like, &st) == 0 && S_ISREG(st.st_mode);
-    mode_t mode = copy_mode ? (st.st_mode & 0777) : 0666;
+    struct stat previous;
+    bool replacing = stat(like, &previous) == 0 && S_ISREG(previous.st_mode);
     sigset_t held;
     sigset_t before;
-    sigemptyset(&held);
-    for (int sig : kGuardedSignals)
-        sigaddset(&held, sig);
+    guarded_signals(&held);
     if (sigprocmask(SIG_BLOCK, &held, &before) != 0) return nullptr;
-    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     *exists = fd < 0 && errno == EEXIST;
     if (fd >= 0) guard_temporary(name);
     sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
-    // The umask applies to a new output, not to the bits an old one had.
     FILE* file = nullptr;
-    if (!copy_mode || fchmod(fd, mode) == 0) file = fdopen(fd, "wb");
+    if (!replacing || take_custody(fd, like, previous)) file = fdopen(fd, "wb");
     if (file == nullptr) {
         close(fd);
         unlink(name);
@@ -208,16 +282,27 @@ FILE* create_temporary(const char* name, const char* like, bool* exists)
     return file;
 }
 
-bool replace_file(const char* from, const char* to) { return rename(from, to) == 0; }
+bool replace_file(const char* from, const char* to)
+{
+    if (g_hold_once_replaced) {
+        sigset_t held;
+        guarded_signals(&held);
+        sigprocmask(SIG_BLOCK, &held, nullptr);
+    }
+    return rename(from, to) == 0;
+}
 
 FILE* open_in_place(const char* path)
 {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    // Writes wait as usual once the open has not.
+    struct stat st;
     int flags = fcntl(fd, F_GETFL);
     FILE* file = nullptr;
-    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = fdopen(fd, "wb");
+    // Writes wait as usual once the open has not.
+    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && flags >= 0 &&
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, "wb");
     if (file == nullptr) close(fd);
     return file;
 }
@@ -227,3 +312,5 @@ void survive_failed_writes()
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
 }
+
+void hold_signals_once_replaced() { g_hold_once_replaced = true; }

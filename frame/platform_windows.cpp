@@ -37,7 +37,8 @@ static FileKind kind_at(const char* path, DWORD flags)
 
 FileKind path_kind(const char* path) { return kind_at(path, 0); }
 
-FileKind entry_kind(const char* path) { return kind_at(path, FILE_FLAG_OPEN_REPARSE_POINT); }
+// What the directory entry `path` itself is: a link is Other.
+static FileKind entry_kind(const char* path) { return kind_at(path, FILE_FLAG_OPEN_REPARSE_POINT); }
 
 FileKind stream_kind(FILE* file)
 {
@@ -147,24 +148,45 @@ uint64_t name_entropy()
 
 // The console handler runs in a thread of its own while the program goes
 // on; the file was opened with FILE_SHARE_DELETE, so it can be deleted
-// while open and vanishes when the process ends.
+// while open and vanishes when the process ends. Once the output is in
+// place (g_holding), a break is swallowed so that the run finishes; a
+// closed console ends the process whatever the handler says.
 static char g_temporary[kPathCapacity];
 static volatile LONG g_temporary_live = 0;
+static volatile LONG g_holding = 0;
+static bool g_hold_once_replaced = false;
 
 static BOOL WINAPI remove_on_break(DWORD event)
 {
-    if ((event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) &&
-        InterlockedExchange(&g_temporary_live, 0) != 0)
-        DeleteFileA(g_temporary);
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (g_holding != 0) return TRUE;
+    if (InterlockedExchange(&g_temporary_live, 0) != 0) DeleteFileA(g_temporary);
     return FALSE; // the default handler then ends the process as usual
 }
 
-FILE* create_temporary(const char* name, const char* like, bool* exists)
+// A binary stream writing to `h`, which it then owns; null, with the handle
+// closed, when the runtime refuses it.
+static FILE* write_stream(HANDLE h)
+{
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (file == nullptr) {
+        if (fd < 0)
+            CloseHandle(h);
+        else
+            _close(fd);
+    }
+    return file;
+}
+
+// A file that may be written has no permission bits to copy here, and
+// ReplaceFile keeps the previous output's ACL and attributes.
+FILE* create_temporary(const char* name, const char*, bool* exists)
 {
     *exists = false;
     size_t length = strlen(name);
     if (length >= kPathCapacity) return nullptr;
-    (void)like; // a file that may be written has no permission bits to copy here
     memcpy(g_temporary, name, length + 1);
     HANDLE h = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -175,13 +197,8 @@ FILE* create_temporary(const char* name, const char* like, bool* exists)
     }
     InterlockedExchange(&g_temporary_live, 1);
     SetConsoleCtrlHandler(remove_on_break, TRUE);
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-    FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    FILE* file = write_stream(h);
     if (file == nullptr) {
-        if (fd < 0)
-            CloseHandle(h);
-        else
-            _close(fd);
         DeleteFileA(name);
         drop_temporary();
     }
@@ -191,16 +208,36 @@ FILE* create_temporary(const char* name, const char* like, bool* exists)
 void drop_temporary()
 {
     InterlockedExchange(&g_temporary_live, 0);
-    SetConsoleCtrlHandler(remove_on_break, FALSE);
+    if (g_holding == 0) SetConsoleCtrlHandler(remove_on_break, FALSE);
 }
 
+// ReplaceFile keeps the previous output's ACL, attributes and creation
+// time. It needs a previous output and is refused by some file systems:
+// those cases take the plain move, but a refusal of access stands.
 bool replace_file(const char* from, const char* to)
 {
+    if (g_hold_once_replaced) InterlockedExchange(&g_holding, 1);
+    if (ReplaceFileA(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0)
+        return true;
+    if (GetLastError() == ERROR_ACCESS_DENIED) return false;
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-// Windows has no FIFOs that an open could wait on.
-FILE* open_in_place(const char* path) { return fopen(path, "wb"); }
+// Windows has no FIFOs that an open could wait on. OPEN_EXISTING neither
+// creates nor truncates, and what turns out to be a file on disk is left.
+FILE* open_in_place(const char* path)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (GetFileType(h) == FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    return write_stream(h);
+}
 
 // Windows sends neither signal.
 void survive_failed_writes() {}
+
+void hold_signals_once_replaced() { g_hold_once_replaced = true; }

@@ -31,7 +31,8 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
     ScratchDir dir;
     Bytes pixels(4, 66);
     write_file(dir / "x.wal", make_texture(2, 2, 44, pixels));
-    write_file(dir / "x.tga", "previous");
+    // Longer than the new output, so that a write in place would leave its tail.
+    write_file(dir / "x.tga", std::string(1000, 'p'));
     EXPECT_EQ(run_program(tavlick_program(), {"x.wal"}, dir.path).out,
               "Converted: x.wal -> x.tga\n");
     EXPECT_EQ(read_file(dir / "x.tga"), expected_targa(2, 2, pixels));
@@ -49,72 +50,27 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <functional>
+#include <cstring>
 #include <thread>
 
 static std::string tavlick() { return tavlick_program(); }
 
-static std::vector<std::string> temporaries(const fs::path& dir)
-{
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        std::string name = entry.path().filename().string();
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) found.push_back(name);
-    }
-    return found;
-}
-
-// A run started by hand, for what run_program cannot set up: limits, signals,
-// other users and odd standard outputs. `prepare` runs in the child before
-// the program starts; standard output goes to `dir`/.out unless it changes
-// it.
-static pid_t start(
-    const std::string& program, const std::string& arg, const ScratchDir& dir,
-    const std::function<void()>& prepare = [] {})
-{
-    std::string out = dir / ".out";
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (fd < 0 || dup2(fd, 1) < 0 || chdir(dir.path.c_str()) != 0) _exit(120);
-        close(fd);
-        prepare();
-        execl(program.c_str(), program.c_str(), arg.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-// The raw wait status; a run that takes more than 20 s is killed.
-static int finish(pid_t pid)
-{
-    int status = 0;
-    for (int i = 0; i < 2000 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "the run hung";
-    }
-    return status;
-}
-
-static bool exited_0(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-
 // Runs `program` on `input` with files limited to 64 KiB: the output, some
 // hundreds of KiB, cannot be written whole.
-static int run_with_file_limit(const std::string& program, const char* input, const ScratchDir& dir)
+static int run_with_file_limit(const std::string& program, const std::string& input,
+                               const ScratchDir& dir)
 {
-    return finish(start(program, input, dir, [] {
+    return finish_program(start_program(program, input, dir, [] {
         struct rlimit limit = {65536, 65536};
         setrlimit(RLIMIT_FSIZE, &limit);
     }));
@@ -137,7 +93,7 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
         lights += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
     write_file(dir / "big.txt", lights);
     write_file(dir / "big.lit", "previous");
-    status = run_with_file_limit(orrel_program(), "big.txt", dir);
+    status = run_with_file_limit(orrel(), "big.txt", dir);
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't write big.lit\n");
     EXPECT_EQ(read_text(dir / "big.lit"), "previous");
@@ -146,6 +102,7 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
 
 // The signal comes once the temporary file is there: the program removes it
 // and ends by that signal, as the shell and make expect of an interruption.
+// Every other run is a first one, with no previous output to keep.
 TEST(replacement, an_interrupted_run_leaves_the_previous_output)
 {
     std::string lights;
@@ -156,26 +113,50 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
         input += lights;
     ScratchDir dir;
     write_file(dir / "map.txt", input);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
-        write_file(dir / "map.lit", "previous");
-        pid_t pid = start(orrel(), "map.txt", dir, [] {
-            struct rlimit none = {0, 0}; // SIGQUIT would dump a core
-            setrlimit(RLIMIT_CORE, &none);
-        });
+    auto interrupt = [&dir](int sig, const std::function<void()>& prepare) {
+        pid_t pid = start_program(orrel(), "map.txt", dir, prepare);
         int status = 0;
         bool ended = false;
         while (!ended && temporaries(dir.path).empty()) {
             ended = waitpid(pid, &status, WNOHANG) != 0;
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        ASSERT_FALSE(ended) << "the run ended before its temporary file appeared";
-        kill(pid, sig);
-        status = finish(pid);
+        EXPECT_FALSE(ended) << "the run ended before its temporary file appeared";
+        if (!ended) kill(pid, sig);
+        return ended ? status : finish_program(pid);
+    };
+    auto no_core = [] {
+        struct rlimit none = {0, 0}; // SIGQUIT and SIGXCPU would dump a core
+        setrlimit(RLIMIT_CORE, &none);
+    };
+    int round = 0;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGXCPU, SIGRTMIN + 2}) {
+        bool first = round++ % 2 == 1;
+        if (first)
+            fs::remove(dir.path / "map.lit");
+        else
+            write_file(dir / "map.lit", "previous");
+        int status = interrupt(sig, no_core);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
-        EXPECT_EQ(read_text(dir / "map.lit"), "previous") << sig;
+        if (first)
+            EXPECT_FALSE(fs::exists(dir.path / "map.lit")) << sig;
+        else
+            EXPECT_EQ(read_text(dir / "map.lit"), "previous") << sig;
         EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{}) << sig;
         EXPECT_EQ(read_text(dir / ".out"), "") << sig;
     }
+
+    // A signal ignored by whoever started the run stays ignored.
+    write_file(dir / "map.lit", "previous");
+    int status = interrupt(SIGTERM, [] { signal(SIGTERM, SIG_IGN); });
+    EXPECT_TRUE(exited_0(status)) << status;
+    EXPECT_EQ(read_text(dir / ".out"), "Converted: map.txt -> map.lit\n");
+    std::string expected = kWorldHeaderText;
+    for (int i = 0; i < 800000; ++i)
+        expected += light_start(i) + "\"origin\" \"1 2 3\"\n\"color\" \"1 1 1\"\n" +
+                    "\"radius\" \"9 9 9\"\n}\n";
+    EXPECT_TRUE(read_text(dir / "map.lit") == expected);
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
 TEST(replacement, concurrent_runs_into_one_output_leave_one_whole_result)
@@ -189,15 +170,15 @@ TEST(replacement, concurrent_runs_into_one_output_leave_one_whole_result)
     }
     write_file(dir / "m.txt", origins);
     write_file(dir / "m.TXT", colors);
-    ASSERT_TRUE(exited_0(finish(start(orrel(), "m.txt", dir))));
+    ASSERT_TRUE(exited_0(finish_program(start_program(orrel(), "m.txt", dir))));
     std::string first = read_text(dir / "m.lit");
-    ASSERT_TRUE(exited_0(finish(start(orrel(), "m.TXT", dir))));
+    ASSERT_TRUE(exited_0(finish_program(start_program(orrel(), "m.TXT", dir))));
     std::string second = read_text(dir / "m.lit");
     for (int round = 0; round < 4; ++round) {
-        pid_t a = start(orrel(), "m.txt", dir);
-        pid_t b = start(orrel(), "m.TXT", dir);
-        EXPECT_TRUE(exited_0(finish(a)));
-        EXPECT_TRUE(exited_0(finish(b)));
+        pid_t a = start_program(orrel(), "m.txt", dir);
+        pid_t b = start_program(orrel(), "m.TXT", dir);
+        EXPECT_TRUE(exited_0(finish_program(a)));
+        EXPECT_TRUE(exited_0(finish_program(b)));
         std::string result = read_text(dir / "m.lit");
         EXPECT_TRUE(result == first || result == second) << "round " << round;
     }
@@ -210,7 +191,7 @@ TEST(replacement, standard_output_pointed_at_the_output)
     Bytes pixels(64 * 64, 200);
     write_file(dir / "wall.wal", make_texture(64, 64, 44, pixels));
     std::string output = dir / "wall.tga";
-    int status = finish(start(tavlick(), "wall.wal", dir, [&output] {
+    int status = finish_program(start_program(tavlick(), "wall.wal", dir, [&output] {
         int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (fd < 0 || dup2(fd, 1) < 0) _exit(120);
     }));
@@ -221,22 +202,30 @@ TEST(replacement, standard_output_pointed_at_the_output)
 TEST(replacement, a_fifo_is_written_in_place_and_never_waited_on)
 {
     ScratchDir dir;
-    Bytes pixels(16, 3);
-    write_file(dir / "f.wal", make_texture(4, 4, 44, pixels));
+    Bytes pixels(256 * 256);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<unsigned char>(i * 13);
+    write_file(dir / "f.wal", make_texture(256, 256, 44, pixels));
     std::string fifo = dir / "f.tga";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
-    EXPECT_TRUE(exited_0(finish(start(tavlick(), "f.wal", dir))));
+    EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "f.wal", dir))));
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't create f.tga\n");
 
-    // With a reader the 66 bytes fit the pipe's buffer.
+    // With a reader, the 192 KiB outgrow the pipe's buffer: the writes must
+    // wait for the reader, which starts late.
     int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(run_program(tavlick(), {"f.wal"}, dir.path).out, "Converted: f.wal -> f.tga\n");
-    Bytes got(200);
-    ssize_t n = read(reader, got.data(), got.size());
+    pid_t pid = start_program(tavlick(), "f.wal", dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(fcntl(reader, F_SETFL, 0), 0);
+    Bytes got;
+    unsigned char buffer[65536];
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;)
+        got.insert(got.end(), buffer, buffer + n);
     close(reader);
-    got.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    EXPECT_EQ(got, expected_targa(4, 4, pixels));
+    EXPECT_TRUE(exited_0(finish_program(pid)));
+    EXPECT_EQ(read_text(dir / ".out"), "Converted: f.wal -> f.tga\n");
+    EXPECT_EQ(got, expected_targa(256, 256, pixels));
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
@@ -258,30 +247,88 @@ TEST(replacement, a_reader_that_has_gone_is_no_failure)
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     close(ends[0]);
-    int status = finish(start(tavlick(), "p.wal", dir, [&ends] { dup2(ends[1], 1); }));
+    int status =
+        finish_program(start_program(tavlick(), "p.wal", dir, [&ends] { dup2(ends[1], 1); }));
     close(ends[1]);
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_file(dir / "p.tga"), expected_targa(2, 2, Bytes(4, 1)));
 }
 
+// Two hops from a subdirectory, the second link relative to its own
+// directory, to a target whose name leaves no room for the usual temporary
+// name. Each wrong reading of the chain lands elsewhere inside the scratch
+// directory.
 TEST(replacement, a_link_keeps_pointing_at_the_new_file)
 {
     ScratchDir dir;
-    Bytes pixels(9, 250);
-    write_file(dir / "l.wal", make_texture(3, 3, 44, pixels));
-    fs::create_directory(dir.path / "sub");
-    write_file(dir / "sub/target.tga", "previous");
-    fs::create_symlink("sub/target.tga", dir.path / "l.tga");
-    EXPECT_EQ(run_program(tavlick(), {"l.wal"}, dir.path).out, "Converted: l.wal -> l.tga\n");
-    EXPECT_EQ(fs::read_symlink(dir.path / "l.tga"), "sub/target.tga");
-    EXPECT_EQ(read_file(dir / "sub/target.tga"), expected_targa(3, 3, pixels));
+    Bytes pixels(256 * 256, 250);
+    fs::create_directories(dir.path / "w/x/y/z");
+    write_file(dir / "w/x/l.wal", make_texture(256, 256, 44, pixels));
+    std::string name = std::string(246, 'T') + ".tga"; // 250 bytes
+    write_file(dir / ("w/x/y/z/" + name), "previous");
+    fs::create_symlink("y/mid.tga", dir.path / "w/x/l.tga");
+    fs::create_symlink("z/" + name, dir.path / "w/x/y/mid.tga");
+    auto links_kept = [&dir, &name] {
+        EXPECT_EQ(fs::read_symlink(dir.path / "w/x/l.tga"), "y/mid.tga");
+        EXPECT_EQ(fs::read_symlink(dir.path / "w/x/y/mid.tga"), "z/" + name);
+        EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+    };
+
+    EXPECT_TRUE(exited_0(run_with_file_limit(tavlick(), "w/x/l.wal", dir)));
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't write w/x/l.tga\n");
+    EXPECT_EQ(read_text(dir / ("w/x/y/z/" + name)), "previous");
+    links_kept();
+
+    EXPECT_EQ(run_program(tavlick(), {"w/x/l.wal"}, dir.path).out,
+              "Converted: w/x/l.wal -> w/x/l.tga\n");
+    EXPECT_EQ(read_file(dir / ("w/x/y/z/" + name)), expected_targa(256, 256, pixels));
+    links_kept();
 
     // A link to a file yet to be made makes it.
     write_file(dir / "n.txt", "{ }");
-    fs::create_symlink("sub/new.lit", dir.path / "n.lit");
+    fs::create_symlink("w/new.lit", dir.path / "n.lit");
     EXPECT_EQ(run_program(orrel(), {"n.txt"}, dir.path).out, "Converted: n.txt -> n.lit\n");
     EXPECT_TRUE(fs::is_symlink(dir.path / "n.lit"));
-    EXPECT_TRUE(fs::is_regular_file(dir.path / "sub/new.lit"));
+    EXPECT_TRUE(fs::is_regular_file(dir.path / "w/new.lit"));
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+}
+
+// In a sticky world-writable directory, as /tmp is, another user's link is
+// not followed, unless that user owns the directory: it could point the
+// output at any file of the user running the program.
+TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+    ScratchDir dir;
+    fs::create_directories(dir.path / "shared");
+    fs::create_directories(dir.path / "own");
+    fs::permissions(dir.path / "shared", fs::perms(01777));
+    write_file(dir / "shared/x.wal", make_texture(2, 2, 44, Bytes(4, 5)));
+    write_file(dir / "own/notes.tga", "notes");
+    write_file(dir / "own/mine.tga", "mine");
+    auto plant = [&dir](const std::string& link, const std::string& to, unsigned owner) {
+        fs::create_symlink(to, dir.path / link);
+        ASSERT_EQ(lchown((dir / link).c_str(), owner, owner), 0) << strerror(errno);
+    };
+    plant("shared/x.tga", "../own/notes.tga", kNobody);
+    plant("shared/d.tga", "../own/new.tga", kNobody);
+    plant("shared/m.tga", "../own/mine.tga", 0);
+    fs::copy_file(dir.path / "shared/x.wal", dir.path / "shared/d.wal");
+    fs::copy_file(dir.path / "shared/x.wal", dir.path / "shared/m.wal");
+    fs::path shared = dir.path / "shared";
+
+    EXPECT_EQ(run_program(tavlick(), {"x.wal"}, shared).out, "Couldn't create x.tga\n");
+    EXPECT_EQ(read_text(dir / "own/notes.tga"), "notes");
+    EXPECT_EQ(run_program(tavlick(), {"d.wal"}, shared).out, "Couldn't create d.tga\n");
+    EXPECT_FALSE(fs::exists(dir.path / "own/new.tga"));
+    EXPECT_EQ(run_program(tavlick(), {"m.wal"}, shared).out, "Converted: m.wal -> m.tga\n");
+    EXPECT_EQ(read_file(dir / "own/mine.tga"), expected_targa(2, 2, Bytes(4, 5)));
+
+    // The directory's owner's links are followed too.
+    ASSERT_EQ(chown(shared.c_str(), kNobody, kNobody), 0);
+    EXPECT_EQ(run_program(tavlick(), {"x.wal"}, shared).out, "Converted: x.wal -> x.tga\n");
+    EXPECT_EQ(read_file(dir / "own/notes.tga"), expected_targa(2, 2, Bytes(4, 5)));
+    EXPECT_TRUE(fs::is_symlink(shared / "x.tga"));
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
@@ -291,30 +338,120 @@ TEST(replacement, permission_bits_and_read_only_outputs)
     Bytes pixels(4, 7);
     write_file(dir / "x.wal", make_texture(2, 2, 44, pixels));
     write_file(dir / "x.tga", "previous");
-    fs::permissions(dir.path / "x.tga", fs::perms(0640));
-    EXPECT_EQ(run_program(tavlick(), {"x.wal"}, dir.path).out, "Converted: x.wal -> x.tga\n");
-    EXPECT_EQ(fs::status(dir.path / "x.tga").permissions(), fs::perms(0640));
+    // Bits the umask would take from a new file.
+    fs::permissions(dir.path / "x.tga", fs::perms(0666));
+    EXPECT_TRUE(
+        exited_0(finish_program(start_program(tavlick(), "x.wal", dir, [] { umask(022); }))));
+    EXPECT_EQ(read_text(dir / ".out"), "Converted: x.wal -> x.tga\n");
+    EXPECT_EQ(fs::status(dir.path / "x.tga").permissions(), fs::perms(0666));
 
     if (geteuid() != 0) GTEST_SKIP() << "the rest runs a child as another user, which needs root";
+    std::string why;
+    std::string program = program_for_others(tavlick(), dir, &why);
+    if (program.empty()) GTEST_SKIP() << why;
     // Root may write any file: the child runs as nobody.
-    auto as_nobody = [] {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(121);
-    };
     fs::permissions(dir.path, fs::perms(0777));
     write_file(dir / "x.tga", "previous");
     fs::permissions(dir.path / "x.tga", fs::perms(0444));
-    EXPECT_TRUE(exited_0(finish(start(tavlick(), "x.wal", dir, as_nobody))));
+    EXPECT_TRUE(exited_0(finish_program(start_program(program, "x.wal", dir, become_nobody))));
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't create x.tga\n");
     EXPECT_EQ(read_text(dir / "x.tga"), "previous");
 
-    // No new file can be made beside an output the user may write: in place.
+    // An output the user may write in a directory they may not: no new file
+    // can be made beside it, and it is never written in place.
     fs::permissions(dir.path, fs::perms(0755));
-    ASSERT_EQ(chown((dir / "x.tga").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown((dir / "x.tga").c_str(), kNobody, kNobody), 0);
     fs::permissions(dir.path / "x.tga", fs::perms(0644));
     fs::remove(dir.path / ".out");
-    EXPECT_TRUE(exited_0(finish(start(tavlick(), "x.wal", dir, as_nobody))));
-    EXPECT_EQ(read_text(dir / ".out"), "Converted: x.wal -> x.tga\n");
+    EXPECT_TRUE(exited_0(finish_program(start_program(program, "x.wal", dir, become_nobody))));
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't create x.tga\n");
+    EXPECT_EQ(read_text(dir / "x.tga"), "previous");
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+}
+
+// What `getfacl` prints of a file, or "" when the tools are missing.
+static std::string acl_of(const ScratchDir& dir, const std::string& name)
+{
+    std::string out = dir / ".acl";
+    std::string command = "getfacl --omit-header --absolute-names '" + (dir / name) + "' > '" +
+                          out + "' 2> /dev/null";
+    return std::system(command.c_str()) == 0 ? read_text(out) : "";
+}
+
+// The replacement takes over the previous output's owner and group (root may
+// give them), its bits and its ACL. A file with an ACL shows its mask in its
+// group bits: here the mask is rw- while the owning group has r--.
+TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
+{
+    ScratchDir dir;
+    Bytes pixels(4, 9);
+    write_file(dir / "x.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "x.tga", "previous");
+    fs::permissions(dir.path / "x.tga", fs::perms(0640));
+    std::string set =
+        "setfacl -m u:" + std::to_string(kNobody) + ":rw '" + (dir / "x.tga") + "' 2> /dev/null";
+    if (std::system(set.c_str()) != 0)
+        GTEST_SKIP() << "setfacl (package acl) is missing, or this file system has no ACLs";
+    std::string acl = acl_of(dir, "x.tga");
+    ASSERT_NE(acl, "");
+    EXPECT_EQ(run_program(tavlick(), {"x.wal"}, dir.path).out, "Converted: x.wal -> x.tga\n");
     EXPECT_EQ(read_file(dir / "x.tga"), expected_targa(2, 2, pixels));
+    EXPECT_EQ(acl_of(dir, "x.tga"), acl);
+
+    if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    const unsigned kOtherGroup = 4242; // neither root's group nor nobody's
+    write_file(dir / "y.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "y.tga", "previous");
+    ASSERT_EQ(chown((dir / "y.tga").c_str(), kNobody, kOtherGroup), 0);
+    fs::permissions(dir.path / "y.tga", fs::perms(0604));
+    EXPECT_EQ(run_program(tavlick(), {"y.wal"}, dir.path).out, "Converted: y.wal -> y.tga\n");
+    struct stat st;
+    ASSERT_EQ(stat((dir / "y.tga").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kOtherGroup);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(read_file(dir / "y.tga"), expected_targa(2, 2, pixels));
+}
+
+// A small file system of the test's own, filled to its last inode and block.
+TEST(replacement, a_full_file_system_leaves_the_previous_output)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+    ScratchDir dir;
+    fs::path full = dir.path / "m";
+    fs::create_directories(full);
+    if (mount("tools-test", full.c_str(), "tmpfs", 0, "size=256k,nr_inodes=16") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << strerror(errno);
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{full};
+    write_file(dir / "m/x.wal", make_texture(2, 2, 44, Bytes(4, 3)));
+    write_file(dir / "m/x.tga", "previous");
+    int fillers = 0;
+    for (;; ++fillers) {
+        int fd = open((full / ("i" + std::to_string(fillers))).c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd < 0) break;
+        close(fd);
+    }
+    ASSERT_GT(fillers, 0);
+    // The last inode went to a filler; its blocks are filled through it.
+    int fd = open((full / "i0").c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    char block[4096] = {};
+    while (write(fd, block, sizeof block) > 0) {
+    }
+    close(fd);
+
+    EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "m/x.wal", dir))));
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't create m/x.tga\n");
+    EXPECT_EQ(read_text(dir / "m/x.tga"), "previous");
+
+    // One inode free and no block: the new file is made, its write fails.
+    fs::remove(full / ("i" + std::to_string(fillers - 1)));
+    EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "m/x.wal", dir))));
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't write m/x.tga\n");
+    EXPECT_EQ(read_text(dir / "m/x.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 #endif

@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +15,15 @@
 #include <windows.h>
 #define getpid _getpid
 #else
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 #endif
 
 ScratchDir::ScratchDir()
@@ -116,6 +125,75 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     fs::remove(err);
     return r;
 }
+
+std::vector<std::string> temporaries(const fs::path& dir)
+{
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) found.push_back(name);
+    }
+    return found;
+}
+
+#ifndef _WIN32
+int start_program(const std::string& program, const std::string& arg, const ScratchDir& dir,
+                  const std::function<void()>& prepare)
+{
+    std::string out = dir / ".out";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0 || dup2(fd, 1) < 0 || chdir(dir.path.c_str()) != 0) _exit(120);
+        close(fd);
+        prepare();
+        execl(program.c_str(), program.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int finish_program(int pid)
+{
+    int status = 0;
+    for (int i = 0; i < 2000 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the run hung";
+    }
+    return status;
+}
+
+bool exited_0(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+std::string program_for_others(const std::string& program, const ScratchDir& dir, std::string* why)
+{
+    for (fs::path p = dir.path.parent_path(); !p.empty(); p = p.parent_path()) {
+        struct stat st;
+        if (stat(p.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) {
+            *why = "other users cannot reach " + dir.path.string() + ": " + p.string() +
+                   " is closed to them (set TMPDIR to a folder they can enter)";
+            return "";
+        }
+        if (p == p.root_path()) break;
+    }
+    fs::path bin = dir.path / ".bin";
+    fs::create_directories(bin);
+    fs::path copy = bin / fs::path(program).filename();
+    fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+    fs::permissions(dir.path, fs::perms(0755), fs::perm_options::add);
+    fs::permissions(bin, fs::perms(0755));
+    fs::permissions(copy, fs::perms(0755));
+    return copy.string();
+}
+
+void become_nobody()
+{
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(121);
+}
+#endif
 
 static std::string program(const char* variable, const char* built)
 {

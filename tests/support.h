@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,35 @@ struct RunResult {
 // Runs `program` with `args` (each passed as one argument, in UTF-8) in `dir`.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const fs::path& dir);
+
+// Names of the files ending in ".tmp" anywhere under `dir`: what an
+// interrupted replacement would leave.
+std::vector<std::string> temporaries(const fs::path& dir);
+
+#ifndef _WIN32
+// A run started by hand, for what run_program cannot set up: limits, signals,
+// other users and odd standard outputs. `prepare` runs in the child before
+// the program starts; standard output goes to `dir`/.out unless it changes
+// it. Returns the child's process ID.
+int start_program(
+    const std::string& program, const std::string& arg, const ScratchDir& dir,
+    const std::function<void()>& prepare = [] {});
+
+// Waits for a run from start_program and returns its raw wait status; a
+// run that takes more than 20 s is killed and fails the test.
+int finish_program(int pid);
+
+bool exited_0(int status);
+
+// A copy of `program` in `dir` that another user can run, or "" with the
+// reason in *why when none can be reached: a folder on the way to `dir`
+// (a home of mode 0700, say) is closed to other users.
+std::string program_for_others(const std::string& program, const ScratchDir& dir, std::string* why);
+
+// Makes the child a process of `nobody`, for a `prepare` of start_program.
+void become_nobody();
+constexpr unsigned kNobody = 65534;
+#endif
 
 // The programs under test; TAVLICK and ORREL in the environment name other
 // builds of them.
