@@ -4,6 +4,7 @@
 // written as many times as it takes to reach that size in proportion.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 static char g_buffer[64 * 1024];
 
@@ -16,7 +17,11 @@ int main(int argc, char** argv)
     unsigned long long out_size = strtoull(argv[3], nullptr, 10);
     FILE* in = fopen(argv[1], "rb");
     if (in == nullptr) return 1;
-    FILE* out = fopen(argv[2], "wb");
+    // A fresh file beside the output, renamed over it, as the programs
+    // write theirs: on ext4 a rename over an existing file allocates the
+    // new file's blocks at once.
+    std::string fresh = std::string(argv[2]) + ".fresh";
+    FILE* out = fopen(fresh.c_str(), "wb");
     if (out == nullptr) return 1;
     setvbuf(in, nullptr, _IONBF, 0);
     setvbuf(out, nullptr, _IONBF, 0);
@@ -44,5 +49,6 @@ int main(int argc, char** argv)
     }
     fclose(in);
     ok = fclose(out) == 0 && ok;
+    ok = ok && rename(fresh.c_str(), argv[2]) == 0;
     return ok ? 0 : 1;
 }
