@@ -167,62 +167,6 @@ TEST(loader, missing_file_and_directory_fail_with_one_line)
     EXPECT_EQ(GetCapturedStdout(), "Couldn't read " + sub + "\n");
 }
 
-TEST(output, close_reports_a_write_that_failed)
-{
-    ScratchDir dir;
-    FILE* file = fopen((dir / "out").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fputs("some bytes that stay in the stream buffer", file);
-#ifndef _WIN32
-    close(fileno(file)); // the flush at close now fails
-    EXPECT_FALSE(close_stream(file));
-#else
-    fclose(file);
-#endif
-}
-
-TEST(output, same_file_is_found_by_identity)
-{
-    ScratchDir dir;
-    write_file(dir / "in.wal", "x");
-    EXPECT_FALSE(same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
-    fs::create_hard_link(dir / "in.wal", dir / "in.tga");
-    EXPECT_TRUE(same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
-
-    // Whether names differing in case are one file is the file system's call.
-    write_file(dir / "x.TGA", "x");
-#ifdef _WIN32
-    EXPECT_TRUE(same_file((dir / "x.TGA").c_str(), (dir / "x.tga").c_str()));
-#else
-    EXPECT_FALSE(same_file((dir / "x.TGA").c_str(), (dir / "x.tga").c_str()));
-#endif
-}
-
-#ifndef _WIN32
-// From the move into place on, a program's run holds the signals that would
-// end it: a run whose output is in place finishes.
-TEST(output, a_run_whose_output_is_in_place_finishes)
-{
-    ScratchDir dir;
-    std::string path = dir / "out.tga";
-    write_file(path, "previous");
-    pid_t pid = fork();
-    if (pid == 0) {
-        hold_signals_once_replaced();
-        OutputFile out;
-        bool ok = open_output(path.c_str(), &out) && fputs("new", out.file) >= 0 &&
-                  finish_output(&out, true);
-        raise(SIGTERM);
-        raise(SIGUSR1);
-        _exit(ok ? 0 : 1);
-    }
-    int status = finish_program(pid);
-    EXPECT_TRUE(exited_0(status)) << status;
-    EXPECT_EQ(read_text(path), "new");
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
-}
-#endif
-
 #ifdef __linux__
 // The kernel's count of read calls made by this process.
 static long long read_calls()
@@ -276,5 +220,67 @@ TEST(loader, a_read_that_delivers_nothing_fails)
     Bytes got(300000);
     EXPECT_FALSE(read_all(file, got.data(), got.size()));
     fclose(file);
+}
+#endif
+
+TEST(output, close_reports_a_write_that_failed)
+{
+    ScratchDir dir;
+    write_file(dir / "out", "x");
+    // A stream that may not write: the write fails at once.
+    FILE* file = fopen((dir / "out").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(fputs("refused", file), EOF);
+    EXPECT_FALSE(close_stream(file));
+#ifndef _WIN32
+    // The write fails only when the buffer is flushed at the close. Windows'
+    // C runtime ends the process on a descriptor closed under its stream.
+    file = fopen((dir / "out").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("some bytes that stay in the stream buffer", file);
+    close(fileno(file));
+    EXPECT_FALSE(close_stream(file));
+#endif
+}
+
+TEST(output, same_file_is_found_by_identity)
+{
+    ScratchDir dir;
+    write_file(dir / "in.wal", "x");
+    EXPECT_FALSE(same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
+    fs::create_hard_link(dir / "in.wal", dir / "in.tga");
+    EXPECT_TRUE(same_file((dir / "in.wal").c_str(), (dir / "in.tga").c_str()));
+
+    // Whether names differing in case are one file is the file system's call.
+    write_file(dir / "x.TGA", "x");
+#ifdef _WIN32
+    EXPECT_TRUE(same_file((dir / "x.TGA").c_str(), (dir / "x.tga").c_str()));
+#else
+    EXPECT_FALSE(same_file((dir / "x.TGA").c_str(), (dir / "x.tga").c_str()));
+#endif
+}
+
+#ifndef _WIN32
+// From the move into place on, a program's run holds the signals that would
+// end it: a run whose output is in place finishes.
+TEST(output, a_run_whose_output_is_in_place_finishes)
+{
+    ScratchDir dir;
+    std::string path = dir / "out.tga";
+    write_file(path, "previous");
+    pid_t pid = fork();
+    if (pid == 0) {
+        hold_signals_once_replaced();
+        OutputFile out;
+        bool ok = open_output(path.c_str(), &out) && fputs("new", out.file) >= 0 &&
+                  finish_output(&out, true);
+        raise(SIGTERM);
+        raise(SIGUSR1);
+        _exit(ok ? 0 : 1);
+    }
+    int status = finish_program(pid);
+    EXPECT_TRUE(exited_0(status)) << status;
+    EXPECT_EQ(read_text(path), "new");
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 #endif

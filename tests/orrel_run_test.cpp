@@ -7,40 +7,34 @@
 #include "support.h"
 #include "tools_version.h"
 
-static std::string orrel() { return orrel_program(); }
-
 static const std::string& kWorld = kWorldHeaderText;
 static const char kBanner[] = ORREL_BANNER;
 static const char kUsage[] = "Usage: Orrel.exe <mapname.txt>\n";
-
-static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)
-{
-    RunResult r = run_program(orrel(), args, dir.path);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    return r;
-}
 
 TEST(orrel_run, converts_a_light_list)
 {
     ScratchDir dir;
     write_file(dir / "base1.txt",
                "// lights\r\n{\r\n\"origin\" \"1\" \"2\" \"3\"\r\nstyle 2\r\n}\r\n");
-    EXPECT_EQ(run(dir, {"base1.txt"}).out, "Converted: base1.txt -> base1.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"base1.txt"}, dir.path).out,
+              "Converted: base1.txt -> base1.lit\n");
     EXPECT_EQ(read_text(dir / "base1.lit"), kWorld + "//Light 0\n{\n\"classname\" \"light\"\n"
                                                      "\"origin\" \"1 2 3\"\n\"style\" \"2\"\n}\n");
     write_file(dir / "empty.txt", "");
-    EXPECT_EQ(run(dir, {"empty.txt"}).out, "Converted: empty.txt -> empty.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"empty.txt"}, dir.path).out,
+              "Converted: empty.txt -> empty.lit\n");
     EXPECT_EQ(read_text(dir / "empty.lit"), kWorld);
 }
 
 TEST(orrel_run, command_line_faults)
 {
     ScratchDir dir;
-    EXPECT_EQ(run(dir, {}).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run(dir, {"a.txt", "b.txt"}).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run(dir, {"a.b"}).out, std::string("Funny argument.\n") + kUsage);
-    EXPECT_EQ(run(dir, {"nope.txt"}).out, "Couldn't open nope.txt\n");
+    EXPECT_EQ(run_program(orrel(), {}, dir.path).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run_program(orrel(), {"a.txt", "b.txt"}, dir.path).out,
+              std::string(kBanner) + kUsage);
+    EXPECT_EQ(run_program(orrel(), {"a.b"}, dir.path).out,
+              std::string("Funny argument.\n") + kUsage);
+    EXPECT_EQ(run_program(orrel(), {"nope.txt"}, dir.path).out, "Couldn't open nope.txt\n");
     EXPECT_TRUE(fs::is_empty(dir.path));
 }
 
@@ -48,7 +42,7 @@ TEST(orrel_run, unrecognised_token_keeps_the_partial_output)
 {
     ScratchDir dir;
     write_file(dir / "bad.txt", "{ origin 1 2 3 }\n{ }\nbrightness 5\n{ }");
-    EXPECT_EQ(run(dir, {"bad.txt"}).out, "Error: Token \"brightness\"\n");
+    EXPECT_EQ(run_program(orrel(), {"bad.txt"}, dir.path).out, "Error: Token \"brightness\"\n");
     EXPECT_EQ(read_text(dir / "bad.lit"),
               kWorld + "//Light 0\n{\n\"classname\" \"light\"\n\"origin\" \"1 2 3\"\n}\n"
                        "//Light 1\n{\n\"classname\" \"light\"\n}\n");
@@ -58,12 +52,14 @@ TEST(orrel_run, refuses_an_input_that_is_its_own_output)
 {
     ScratchDir dir;
     write_file(dir / "x.lit", "{ }");
-    EXPECT_EQ(run(dir, {"x.lit"}).out, "Input and output are the same file: x.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"x.lit"}, dir.path).out,
+              "Input and output are the same file: x.lit\n");
     EXPECT_EQ(read_text(dir / "x.lit"), "{ }");
 
     write_file(dir / "real.txt", "{ }");
     fs::create_hard_link(dir.path / "real.txt", dir.path / "real.lit");
-    EXPECT_EQ(run(dir, {"real.txt"}).out, "Input and output are the same file: real.txt\n");
+    EXPECT_EQ(run_program(orrel(), {"real.txt"}, dir.path).out,
+              "Input and output are the same file: real.txt\n");
     EXPECT_EQ(read_text(dir / "real.txt"), "{ }");
 }
 
@@ -78,12 +74,12 @@ TEST(orrel_run, output_failures_are_reported_and_cleaned_up)
     for (int i = 0; i < 50000; ++i)
         many += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
     write_file(dir / "large.txt", many);
-    EXPECT_EQ(run(dir, {"small.txt"}).out, "Couldn't write small.lit\n");
-    EXPECT_EQ(run(dir, {"large.txt"}).out, "Couldn't write large.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"small.txt"}, dir.path).out, "Couldn't write small.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"large.txt"}, dir.path).out, "Couldn't write large.lit\n");
     EXPECT_TRUE(fs::is_symlink(dir.path / "large.lit"));
 
     fs::create_directory(dir.path / "busy.lit");
     write_file(dir / "busy.txt", "{ }");
-    EXPECT_EQ(run(dir, {"busy.txt"}).out, "Couldn't create busy.lit\n");
+    EXPECT_EQ(run_program(orrel(), {"busy.txt"}, dir.path).out, "Couldn't create busy.lit\n");
 }
 #endif

@@ -23,44 +23,11 @@ import subprocess
 import sys
 import tempfile
 
-# The texture palette, red-green-blue, eight entries a line. Kept here as a
-# second copy on purpose: a fault in the program's table shows up as a
-# difference between the two.
-PALETTE_HEX = """
-    000000 0f0f0f 1f1f1f 2f2f2f 3f3f3f 4b4b4b 5b5b5b 6b6b6b
-    7b7b7b 8b8b8b 9b9b9b ababab bbbbbb cbcbcb dbdbdb ebebeb
-    634b23 5b431f 533f1f 4f3b1b 47371b 3f2f17 3b2b17 332713
-    2f2313 2b1f13 271b0f 23170f 1b130b 170f0b 130f07 0f0b07
-    5f5f6f 5b5b67 5b535f 574f5b 534b53 4f474b 473f43 3f3b3b
-    3b3737 332f2f 2f2b2b 272727 232323 1b1b1b 171717 131313
-    8f7753 7b6343 735b3b 674f2f cf974b a77b3b 8b672f 6f5327
-    eb9f27 cb8b23 af771f 93631b 774f17 5b3b0f 3f270b 231707
-    a73b2b 9f2f23 972b1b 8b2713 7f1f0f 73170b 671707 571300
-    4b0f00 430f00 3b0f00 330b00 2b0b00 230b00 1b0700 130700
-    7b5f4b 735743 6b533f 674f3b 5f4737 574333 533f2f 4b372b
-    433327 3f2f23 37271b 2f2317 271b13 1f170f 170f0b 0f0b07
-    6f3b17 5f3717 532f17 432b17 372313 271b0f 1b130b 0f0b07
-    b35b4f bf7b6f cb9b93 d7bbb7 cbd7df b3c7d3 9fb7c3 87a7b7
-    7397a7 5b879b 47778b 2f677f 17536f 134b67 0f435b 0b3f53
-    07374b 072f3f 072733 001f2b 00171f 000f13 00070b 000000
-    8b5757 834f4f 7b4747 734343 6b3b3b 633333 5b2f2f 572b2b
-    4b2323 3f1f1f 331b1b 2b1313 1f0f0f 130b0b 0b0707 000000
-    979f7b 8f9773 878b6b 7f8363 777b5f 737357 6b6b4f 636347
-    5b5b43 4f4f3b 434333 37372b 2f2f23 23231b 171713 0f0f0b
-    9f4b3f 934337 8b3b2f 7f3727 772f23 6b2b1b 632317 571f13
-    4f1b0f 43170b 37130b 2b0f07 1f0b07 170700 0b0000 000000
-    777bcf 6f73c3 676bb7 6363a7 5b5b9b 53578f 4b4f7f 474773
-    3f3f67 373757 2f2f4b 27273f 231f2f 1b1723 130f17 0b0707
-    9bab7b 8f9f6f 879763 7b8b57 73834b 677743 5f6f3b 576733
-    4b5b27 3f4f1b 374313 2f3b0b 232f07 1b2300 131700 0b0f00
-    00ff00 23e70f 3fd31b 53bb27 5fa72f 5f8f33 5f7b33 ffffff
-    ffffd3 ffffa7 ffff7f ffff53 ffff27 ffeb1f ffd717 ffbf0f
-    ffab07 ff9300 ef7f00 e36b00 d35700 c74700 b73b00 ab2b00
-    9b1f00 8f1700 7f0f00 730700 5f0000 470000 2f0000 1b0000
-    ef0000 3737ff ff0000 0000ff 2b2b23 1b1b17 13130f eb977f
-    c37353 9f5733 7b3f1b ebd3c7 c7ab9b a78b77 876b57 9f5b53
-"""
-PALETTE = bytes.fromhex("".join(PALETTE_HEX.split()))
+# The texture palette as the tests know it (palette.txt beside this file),
+# typed out apart from the program's table: a fault in either shows up as a
+# difference.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "palette.txt")) as f:
+    PALETTE = bytes.fromhex("".join(line for line in f if not line.startswith("#")))
 assert len(PALETTE) == 768
 
 SKIP = 77

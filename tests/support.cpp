@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-
-#include "palette.h"
+#include <sstream>
 
 #ifdef _WIN32
 #include <process.h>
@@ -52,10 +51,15 @@ void write_file(const std::string& path, const std::string& text)
     write_file(path, Bytes(text.begin(), text.end()));
 }
 
+// One request for the whole file: some run to tens of megabytes.
 Bytes read_file(const std::string& path)
 {
-    std::ifstream f(fs::u8path(path), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    std::ifstream f(fs::u8path(path), std::ios::binary | std::ios::ate);
+    if (!f) return {};
+    Bytes bytes(static_cast<size_t>(f.tellg()));
+    f.seekg(0);
+    f.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 std::string read_text(const std::string& path)
@@ -123,7 +127,35 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     RunResult r{console_text(raw_out), console_text(read_text(err.u8string())), status, raw_out};
     fs::remove(out);
     fs::remove(err);
+    EXPECT_EQ(r.status, 0) << program << " in " << dir;
+    EXPECT_EQ(r.err, "") << program << " in " << dir;
     return r;
+}
+
+Listing listing(const fs::path& dir)
+{
+    Listing found;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        std::string name = entry.path().filename().u8string();
+        if (entry.is_symlink())
+            found[name] = "link to " + fs::read_symlink(entry.path()).u8string();
+        else if (entry.is_directory())
+            found[name] = "directory";
+        else if (entry.is_regular_file())
+            found[name] = read_text(entry.path().u8string());
+        else
+            found[name] = "special file";
+    }
+    return found;
+}
+
+std::vector<std::string> names_in(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> temporaries(const fs::path& dir)
@@ -201,8 +233,8 @@ static std::string program(const char* variable, const char* built)
     return path != nullptr ? path : built;
 }
 
-std::string tavlick_program() { return program("TAVLICK", TAVLICK_PATH); }
-std::string orrel_program() { return program("ORREL", ORREL_PATH); }
+std::string tavlick() { return program("TAVLICK", TAVLICK_PATH); }
+std::string orrel() { return program("ORREL", ORREL_PATH); }
 
 static void put_le32(Bytes& b, size_t at, int32_t v)
 {
@@ -236,8 +268,30 @@ std::string light_start(int number)
     return "//Light " + std::to_string(number) + "\n{\n\"classname\" \"light\"\n";
 }
 
+const Bytes& test_palette()
+{
+    static const Bytes palette = [] {
+        Bytes entries;
+        std::ifstream file(TOOLS_TEST_PALETTE);
+        std::string line;
+        while (std::getline(file, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            std::istringstream words(line);
+            std::string entry;
+            while (words >> entry)
+                for (size_t i = 0; i + 2 <= entry.size(); i += 2)
+                    entries.push_back(
+                        static_cast<unsigned char>(std::stoul(entry.substr(i, 2), nullptr, 16)));
+        }
+        if (entries.size() != 768) abort();
+        return entries;
+    }();
+    return palette;
+}
+
 Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels)
 {
+    const Bytes& palette = test_palette();
     Bytes t = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     t.push_back(static_cast<unsigned char>(width & 0xff));
     t.push_back(static_cast<unsigned char>((width >> 8) & 0xff));
@@ -249,9 +303,9 @@ Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels)
         for (int32_t x = 0; x < width; ++x) {
             size_t i = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
                               static_cast<size_t>(x)];
-            t.push_back(kTexturePalette[3 * i + 2]);
-            t.push_back(kTexturePalette[3 * i + 1]);
-            t.push_back(kTexturePalette[3 * i]);
+            t.push_back(palette[3 * i + 2]);
+            t.push_back(palette[3 * i + 1]);
+            t.push_back(palette[3 * i]);
         }
     }
     return t;

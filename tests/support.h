@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,19 @@ struct RunResult {
     std::string raw_out; // standard output's bytes, line ends untouched
 };
 
-// Runs `program` with `args` (each passed as one argument, in UTF-8) in `dir`.
+// Runs `program` with `args` (each passed as one argument, in UTF-8) in
+// `dir`, as a user would from a shell, and checks what every run that ends
+// by itself must do: print nothing on standard error and exit with 0.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const fs::path& dir);
+
+// What a directory holds: each name with its bytes, its link's target, or
+// a mark for a subdirectory.
+using Listing = std::map<std::string, std::string>;
+Listing listing(const fs::path& dir);
+
+// The names `dir` holds, sorted.
+std::vector<std::string> names_in(const fs::path& dir);
 
 // Names of the files ending in ".tmp" anywhere under `dir`: what an
 // interrupted replacement would leave.
@@ -90,8 +101,8 @@ constexpr unsigned kNobody = 65534;
 
 // The programs under test; TAVLICK and ORREL in the environment name other
 // builds of them.
-std::string tavlick_program();
-std::string orrel_program();
+std::string tavlick();
+std::string orrel();
 
 // The 44-byte header of a palette texture naming `width` x `height` pixels
 // at `offset`, whatever the file holds; the unread bytes hold junk.
@@ -105,6 +116,9 @@ Bytes make_texture(int32_t width, int32_t height, int32_t offset, const Bytes& p
 extern const std::string kWorldHeaderText;
 std::string light_start(int number);
 
-// The Targa file the converter must produce, computed straight from the
-// palette table.
+// The texture palette as the tests know it (palette.txt): 256 entries of
+// red, green and blue, typed out apart from the program's table.
+const Bytes& test_palette();
+
+// The Targa file the converter must produce, computed from test_palette.
 Bytes expected_targa(int32_t width, int32_t height, const Bytes& pixels);

@@ -11,29 +11,8 @@
 #include <sys/stat.h>
 #endif
 
-static std::string tavlick() { return tavlick_program(); }
-
 static const char kBanner[] = TAVLICK_BANNER;
 static const char kUsage[] = "Usage: Tavlick.exe <texture.wal>\n";
-
-static RunResult run(const ScratchDir& dir, const std::vector<std::string>& args)
-{
-    RunResult r = run_program(tavlick(), args, dir.path);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    return r;
-}
-
-// The directory holds exactly these names afterwards.
-static void expect_files(const ScratchDir& dir, std::vector<std::string> names)
-{
-    std::vector<std::string> found;
-    for (const auto& e : fs::directory_iterator(dir.path))
-        found.push_back(e.path().filename().string());
-    std::sort(found.begin(), found.end());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(found, names);
-}
 
 TEST(tavlick_run, converts_a_texture)
 {
@@ -42,23 +21,27 @@ TEST(tavlick_run, converts_a_texture)
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<unsigned char>(i * 11 + 5);
     write_file(dir / "wall.wal", make_texture(37, 23, 100, pixels));
-    EXPECT_EQ(run(dir, {"wall.wal"}).out, "Converted: wall.wal -> wall.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
+              "Converted: wall.wal -> wall.tga\n");
     EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(37, 23, pixels));
 
     // An existing output is replaced; an empty image is a header-only file.
     write_file(dir / "wall.wal", make_texture(0, 9, 44, {}));
-    EXPECT_EQ(run(dir, {"wall.wal"}).out, "Converted: wall.wal -> wall.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
+              "Converted: wall.wal -> wall.tga\n");
     EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(0, 9, {}));
 }
 
 TEST(tavlick_run, command_line_faults)
 {
     ScratchDir dir;
-    EXPECT_EQ(run(dir, {}).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run(dir, {"a.wal", "b.wal"}).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run(dir, {"a.b"}).out, std::string("Funny argument size.\n") + kUsage);
-    EXPECT_EQ(run(dir, {"nope.wal"}).out, "Couldn't open nope.wal\n");
-    expect_files(dir, {});
+    EXPECT_EQ(run_program(tavlick(), {}, dir.path).out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run_program(tavlick(), {"a.wal", "b.wal"}, dir.path).out,
+              std::string(kBanner) + kUsage);
+    EXPECT_EQ(run_program(tavlick(), {"a.b"}, dir.path).out,
+              std::string("Funny argument size.\n") + kUsage);
+    EXPECT_EQ(run_program(tavlick(), {"nope.wal"}, dir.path).out, "Couldn't open nope.wal\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{}));
 }
 
 TEST(tavlick_run, long_names_are_cut_to_63_characters)
@@ -66,7 +49,7 @@ TEST(tavlick_run, long_names_are_cut_to_63_characters)
     ScratchDir dir;
     std::string name63 = std::string(59, 'w') + ".wal";
     write_file(dir / name63, make_texture(1, 1, 44, {7}));
-    RunResult r = run(dir, {name63 + "-and-more"});
+    RunResult r = run_program(tavlick(), {name63 + "-and-more"}, dir.path);
     std::string out63 = std::string(59, 'w') + ".tga";
     EXPECT_EQ(r.out, "Converted: " + name63 + " -> " + out63 + "\n");
     EXPECT_EQ(read_file(dir / out63), expected_targa(1, 1, {7}));
@@ -77,16 +60,18 @@ TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
     ScratchDir dir;
     Bytes texture = make_texture(2, 2, 44, {1, 2, 3, 4});
     write_file(dir / "x.tga", texture);
-    EXPECT_EQ(run(dir, {"x.tga"}).out, "Input and output are the same file: x.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"x.tga"}, dir.path).out,
+              "Input and output are the same file: x.tga\n");
     EXPECT_EQ(read_file(dir / "x.tga"), texture);
 
     // On a case-insensitive file system y.TGA is its own output y.tga.
     write_file(dir / "y.TGA", texture);
 #ifdef _WIN32
-    EXPECT_EQ(run(dir, {"y.TGA"}).out, "Input and output are the same file: y.TGA\n");
-    expect_files(dir, {"x.tga", "y.TGA"});
+    EXPECT_EQ(run_program(tavlick(), {"y.TGA"}, dir.path).out,
+              "Input and output are the same file: y.TGA\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"x.tga", "y.TGA"}));
 #else
-    EXPECT_EQ(run(dir, {"y.TGA"}).out, "Converted: y.TGA -> y.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"y.TGA"}, dir.path).out, "Converted: y.TGA -> y.tga\n");
     EXPECT_EQ(read_file(dir / "y.tga"), expected_targa(2, 2, {1, 2, 3, 4}));
 #endif
     EXPECT_EQ(read_file(dir / "y.TGA"), texture);
@@ -95,7 +80,8 @@ TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
     write_file(dir / "real.wal", texture);
     fs::create_symlink("real.wal", dir.path / "link.tga");
     fs::create_symlink("real.wal", dir.path / "link.wal");
-    EXPECT_EQ(run(dir, {"link.wal"}).out, "Input and output are the same file: link.wal\n");
+    EXPECT_EQ(run_program(tavlick(), {"link.wal"}, dir.path).out,
+              "Input and output are the same file: link.wal\n");
     EXPECT_EQ(read_file(dir / "real.wal"), texture);
 #endif
 }
@@ -104,16 +90,16 @@ TEST(tavlick_run, bad_headers_leave_no_output)
 {
     ScratchDir dir;
     write_file(dir / "short.wal", Bytes(43, 0));
-    EXPECT_EQ(run(dir, {"short.wal"}).out,
+    EXPECT_EQ(run_program(tavlick(), {"short.wal"}, dir.path).out,
               "Bad texture short.wal: shorter than its 44-byte header\n");
     write_file(dir / "past.wal", make_texture(16, 16, 44, Bytes(255, 1)));
-    EXPECT_EQ(run(dir, {"past.wal"}).out,
+    EXPECT_EQ(run_program(tavlick(), {"past.wal"}, dir.path).out,
               "Bad texture past.wal: pixel block of 16 x 16 at offset 44 runs past the end of the "
               "file\n");
     write_file(dir / "wide.wal", make_texture(INT32_MAX, 2, 44, {}));
-    EXPECT_EQ(run(dir, {"wide.wal"}).out,
+    EXPECT_EQ(run_program(tavlick(), {"wide.wal"}, dir.path).out,
               "Bad texture wide.wal: 2147483647 x 2 pixels is too many\n");
-    expect_files(dir, {"short.wal", "past.wal", "wide.wal"});
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"past.wal", "short.wal", "wide.wal"}));
 }
 
 TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
@@ -121,8 +107,8 @@ TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
     ScratchDir dir;
     write_file(dir / "big.wal", make_texture(1, 1, 44, {0}));
     fs::resize_file(dir.path / "big.wal", uint64_t{1} << 31); // sparse: no disk used
-    EXPECT_EQ(run(dir, {"big.wal"}).out, "Couldn't read big.wal\n");
-    expect_files(dir, {"big.wal"});
+    EXPECT_EQ(run_program(tavlick(), {"big.wal"}, dir.path).out, "Couldn't read big.wal\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"big.wal"}));
 }
 
 #ifndef _WIN32
@@ -130,10 +116,10 @@ TEST(tavlick_run, inputs_without_a_size_are_refused)
 {
     ScratchDir dir;
     fs::create_directory(dir.path / "dir.wal");
-    EXPECT_EQ(run(dir, {"dir.wal"}).out, "Couldn't read dir.wal\n");
+    EXPECT_EQ(run_program(tavlick(), {"dir.wal"}, dir.path).out, "Couldn't read dir.wal\n");
     ASSERT_EQ(mkfifo((dir / "fifo.wal").c_str(), 0600), 0);
-    EXPECT_EQ(run(dir, {"fifo.wal"}).out, "Couldn't read fifo.wal\n");
-    expect_files(dir, {"dir.wal", "fifo.wal"});
+    EXPECT_EQ(run_program(tavlick(), {"fifo.wal"}, dir.path).out, "Couldn't read fifo.wal\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"dir.wal", "fifo.wal"}));
 }
 
 TEST(tavlick_run, output_failures_are_reported_and_cleaned_up)
@@ -141,13 +127,13 @@ TEST(tavlick_run, output_failures_are_reported_and_cleaned_up)
     ScratchDir dir;
     write_file(dir / "full.wal", make_texture(4, 4, 44, Bytes(16, 3)));
     fs::create_symlink("/dev/full", dir.path / "full.tga");
-    EXPECT_EQ(run(dir, {"full.wal"}).out, "Couldn't write full.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"full.wal"}, dir.path).out, "Couldn't write full.tga\n");
     EXPECT_TRUE(fs::is_symlink(dir.path / "full.tga"));
     EXPECT_TRUE(fs::exists("/dev/full"));
 
     write_file(dir / "busy.wal", make_texture(4, 4, 44, Bytes(16, 3)));
     fs::create_directory(dir.path / "busy.tga");
-    EXPECT_EQ(run(dir, {"busy.wal"}).out, "Couldn't create busy.tga\n");
+    EXPECT_EQ(run_program(tavlick(), {"busy.wal"}, dir.path).out, "Couldn't create busy.tga\n");
 }
 
 // 3 x width x height + 18 overflows a signed 32-bit count while the pixel
@@ -159,8 +145,8 @@ TEST(tavlick_run, targa_too_large_for_the_format)
     int32_t height = 21846; // 3 x 32768 x 21846 + 18 > 2^31 - 1
     write_file(dir / "huge.wal", make_texture(width, height, 44, {}));
     fs::resize_file(dir.path / "huge.wal", 44 + uint64_t{32768} * 21846);
-    EXPECT_EQ(run(dir, {"huge.wal"}).out,
+    EXPECT_EQ(run_program(tavlick(), {"huge.wal"}, dir.path).out,
               "Couldn't create huge.tga: 32768 x 21846 pixels is too large for a Targa file\n");
-    expect_files(dir, {"huge.wal"});
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"huge.wal"}));
 }
 #endif
