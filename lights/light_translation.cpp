@@ -46,11 +46,11 @@ static char* open_light(char* at)
 }
 
 // Values are written straight from the text as the scan finds them.
-static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
+static inline char* put_key_line(char* at, const PreparedKey& key, TokenScan* scan)
 {
-    memcpy(at, slot.prefix, kKeyPrefixRoom);
-    at += slot.prefix_length;
-    int values = slot.values;
+    memcpy(at, key.prefix, kKeyPrefixRoom);
+    at += key.prefix_length;
+    int values = key.values;
     for (int i = 0; i < values; ++i) {
         if (i > 0) at = put_literal(at, " ");
         at = put_token(at, scan_value(scan));
@@ -74,8 +74,8 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
         TokenView token = scan_next(&scan);
         // The end of the text, an empty token, writes nothing.
         if (token.after == nullptr) break;
-        const KeySlot* slot = find_light_key(token.text, token.length);
-        if (slot == nullptr) {
+        const PreparedKey* key = find_light_key(token.text, token.length);
+        if (key == nullptr) {
             out->used = static_cast<size_t>(at - out->buffer);
             print_message("Error: Token \"%s\"\n", copy_token(token));
             return false;
@@ -86,21 +86,24 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
             if (!flush_light_output(out)) return true;
             at = out->buffer;
         }
-        // Key lines and dropped keys first, the most common.
-        KeyAction action = slot->action;
-        if (action == KeyAction::KeyLine) {
-            at = put_key_line(at, *slot, &scan);
-        } else if (action == KeyAction::Drop) {
-            int values = slot->values;
-            for (int i = 0; i < values; ++i)
-                scan_value(&scan);
-        } else if (action == KeyAction::OpenLight) {
+        switch (key->action) {
+        case KeyAction::OpenLight:
             at = open_light(at);
-        } else if (action == KeyAction::CloseLight) {
+            break;
+        case KeyAction::CloseLight:
             at = put_literal(at, "}\n");
-        } else {
+            break;
+        case KeyAction::KeyLine:
+            at = put_key_line(at, *key, &scan);
+            break;
+        case KeyAction::NoShadow:
             at = put_literal(at, kNoShadowLines);
             at = put_literal(at, "\n");
+            break;
+        case KeyAction::Drop:
+            for (int i = 0; i < key->values; ++i)
+                scan_value(&scan);
+            break;
         }
     }
     out->used = static_cast<size_t>(at - out->buffer);
