@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "text_block.h"
+#include "token_oracle.h"
 #include "token_scan.h"
 #include "tokens.h"
 

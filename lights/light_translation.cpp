@@ -12,8 +12,10 @@
 int g_light_number;
 
 // The translation appends through a local cursor `at` into out->buffer
-// rather than through out->used: every byte copied through a char pointer
-// might change the record, so its count would be read again after each.
+// rather than through out->used, for the reason the scan is a local (see
+// the top of token_scan.h).
+
+static_assert(8 * kStepRoom <= kOutputBufferSize, "several steps fit between two writes");
 
 template <size_t N> static inline char* put_literal(char* at, const char (&text)[N])
 {
@@ -64,12 +66,13 @@ static inline char* put_key_line(char* at, const PreparedKey& key, TokenScan* sc
 bool translate_lights(const TextBlock& text, LightOutput* out)
 {
     g_light_number = 0;
-    reserve_step(out);
-    append_literal(out, kWorldHeader);
+    // Room for one step before each, the world header the first; once a
+    // write fails the translation stops.
+    if (out->used > kOutputBufferSize - kStepRoom && !flush_light_output(out)) return true;
+    char* at = put_literal(out->buffer + out->used, kWorldHeader);
+    char* const step_limit = out->buffer + (kOutputBufferSize - kStepRoom);
     TokenScan scan;
     start_scan(&scan, text.text);
-    char* at = out->buffer + out->used;
-    char* const step_limit = out->buffer + (kOutputBufferSize - kStepRoom);
     for (;;) {
         TokenView token = scan_next(&scan);
         // The end of the text, an empty token, writes nothing.
@@ -81,7 +84,6 @@ bool translate_lights(const TextBlock& text, LightOutput* out)
             return false;
         }
         if (at > step_limit) {
-            // Room for one step; once a write fails the translation stops.
             out->used = static_cast<size_t>(at - out->buffer);
             if (!flush_light_output(out)) return true;
             at = out->buffer;

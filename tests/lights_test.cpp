@@ -7,6 +7,7 @@
 #include "light_keys.h"
 #include "light_translation.h"
 #include "support.h"
+#include "token_oracle.h"
 #include "tokens.h"
 
 using testing::internal::CaptureStdout;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "token_oracle.h"
 #include "token_scan.h"
 #include "tokens.h"
 
