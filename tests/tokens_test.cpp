@@ -12,7 +12,7 @@
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back. Each call is checked against
-// the byte-at-a-time reference, and so are the scans the translation keeps
+// the byte-at-a-time oracle (token_oracle.h), and so are the scans the translation keeps
 // from token to token: one telling strings by a branch as for keys, one by
 // masks as for values, one taking turns as a key line does, and a masked
 // scan started afresh at each cursor.
@@ -304,7 +304,7 @@ TEST(tokens, comments_that_end_in_a_later_block)
 // A quoted value without blanks is a run of its own, and the masked scan
 // takes it whole when its quotes are exactly the run's first and last
 // bytes. Runs that only look so, a lone quote, quotes inside the run or a
-// word after the closing quote, must still come out as the reference has
+// word after the closing quote, must still come out as the oracle has
 // them, at every offset of a block.
 TEST(tokens, quoted_runs_at_every_offset)
 {
