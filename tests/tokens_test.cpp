@@ -12,10 +12,10 @@
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back. Each call is checked against
-// the byte-at-a-time oracle (token_oracle.h), and so are the scans the translation keeps
-// from token to token: one telling strings by a branch as for keys, one by
-// masks as for values, one taking turns as a key line does, and a masked
-// scan started afresh at each cursor.
+// the byte-at-a-time oracle (token_oracle.h), and so are the scans the
+// translation keeps from token to token: one telling strings by a branch as
+// for keys, one by masks as for values, one taking turns as a key line does,
+// and a masked scan started afresh at each cursor.
 static void expect_token(const TokenView& got, const char* after, const std::string& token,
                          const char* what, size_t index)
 {
