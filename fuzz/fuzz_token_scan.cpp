@@ -1,7 +1,7 @@
 // The block scan against the byte-at-a-time scan: on the same text, call
 // after call, next_token, the scans kept from token to token as the
 // translation keeps them (telling strings by a branch, by masks, and taking
-// turns between the two at the input's choice), and the reference must give
+// turns between the two at the input's choice), and the oracle must give
 // the same token, length and cursor. The input bytes stand for a loaded
 // text.
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "text_block.h"
+#include "token_oracle.h"
 #include "token_scan.h"
 #include "tokens.h"
 

@@ -1,18 +1,16 @@
 // Sixteen bytes of a text at a time, as bit masks: bit i stands for byte i.
 // A vector body serves where the processor has SSE2 and TOOLS_SIMD is on;
-// the portable body states the same classes a byte at a time.
+// the portable body states the same compares a byte at a time.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 constexpr size_t kChunkSize = 16;
-
-// Bytes are classed by their signed value: zero ends the text, anything up
-// to the space separates (so do all bytes from 0x80 up), the rest are
-// ordinary characters.
-inline bool is_ordinary(char c) { return static_cast<signed char>(c) > ' '; }
+static_assert(kChunkSize <= sizeof(unsigned) * CHAR_BIT,
+              "a chunk's mask holds a bit for each of its bytes");
 
 // Index of the lowest set bit of a non-zero mask.
 inline unsigned lowest_bit(uint64_t mask)
@@ -35,6 +33,7 @@ inline unsigned lowest_bit(uint64_t mask)
 struct Chunk {
     __m128i v;
 };
+static_assert(sizeof(__m128i) == kChunkSize, "a chunk is one vector");
 
 inline Chunk load_chunk(const char* p)
 {
@@ -46,10 +45,10 @@ inline void store_chunk(char* dest, Chunk c)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), c.v);
 }
 
-// Signed compare, as is_ordinary: zero and separators.
-inline unsigned not_ordinary_mask(Chunk c)
+// Bytes whose signed value is below `bound`.
+inline unsigned below_mask(Chunk c, signed char bound)
 {
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(' ' + 1), c.v)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(bound), c.v)));
 }
 
 inline unsigned equal_mask(Chunk c, char byte)
@@ -80,11 +79,11 @@ inline Chunk load_chunk(const char* p)
 
 inline void store_chunk(char* dest, Chunk c) { memcpy(dest, c.b, kChunkSize); }
 
-inline unsigned not_ordinary_mask(Chunk c)
+inline unsigned below_mask(Chunk c, signed char bound)
 {
     unsigned mask = 0;
     for (size_t i = 0; i < kChunkSize; ++i)
-        mask |= static_cast<unsigned>(!is_ordinary(c.b[i])) << i;
+        mask |= static_cast<unsigned>(static_cast<signed char>(c.b[i]) < bound) << i;
     return mask;
 }
 

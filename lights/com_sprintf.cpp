@@ -10,50 +10,6 @@
 constexpr int kScratchSize = 65536;
 static char g_scratch[kScratchSize];
 
-// Text with %i, %d, %s and %% and no flags, widths or precisions, the kind
-// the converter formats once per light, is formatted here: the standard
-// function's set-up costs far more than such a format.
-// Appends like vsnprintf into the scratch area: stores what fits (keeping
-// room for the zero) and counts the whole length. The length is a local of
-// the formatting loop: kept in a record behind a pointer it would be read
-// again after every byte stored.
-constexpr size_t kScratchRoom = kScratchSize - 1;
-
-// Copies a word from each end of n bytes, the two overlapping in the middle.
-template <typename Word> static inline void copy_ends(char* dest, const char* from, size_t n)
-{
-    Word head;
-    Word tail;
-    memcpy(&head, from, sizeof head);
-    memcpy(&tail, from + n - sizeof tail, sizeof tail);
-    memcpy(dest, &head, sizeof head);
-    memcpy(dest + n - sizeof tail, &tail, sizeof tail);
-}
-
-// Copies n bytes, reading and writing none past them: up to sixteen as two
-// overlapping loads and stores, where a call would cost more than the copy.
-static inline void copy_bytes(char* dest, const char* from, size_t n)
-{
-    if (n >= 8 && n <= 16) {
-        copy_ends<uint64_t>(dest, from, n);
-    } else if (n >= 4 && n < 8) {
-        copy_ends<uint32_t>(dest, from, n);
-    } else if (n < 4) {
-        for (size_t i = 0; i < n; ++i)
-            dest[i] = from[i];
-    } else {
-        memcpy(dest, from, n);
-    }
-}
-
-// Appends n bytes at `text`: what fits is stored, the whole is counted.
-static inline size_t put(size_t length, const char* text, size_t n)
-{
-    if (length < kScratchRoom)
-        copy_bytes(g_scratch + length, text, n < kScratchRoom - length ? n : kScratchRoom - length);
-    return length + n;
-}
-
 // Two decimal digits for each value below 100.
 static constexpr char kDigitPairs[] = "00010203040506070809"
                                       "10111213141516171819"
@@ -100,51 +56,9 @@ static inline char* write_int(char* to, int value)
     return end;
 }
 
-static inline size_t put_int(size_t length, int value)
-{
-    // Eleven bytes at most are used; GCC cannot tell and warns of copy_bytes'
-    // longest path on a smaller buffer.
-    char digits[32];
-    return put(length, digits, static_cast<size_t>(write_int(digits, value) - digits));
-}
-
-// Formats a simple format into the scratch area and gives the whole
-// length; false when the format holds anything else, or a %s argument is
-// null, which the standard function spells in its own way.
-static bool format_simple(size_t* formatted, const char* format, va_list args)
-{
-    size_t length = 0;
-    const char* p = format;
-    for (;;) {
-        // Literal text goes in as whole runs.
-        const char* run = p;
-        while (*p != '%' && *p != '\0')
-            ++p;
-        length = put(length, run, static_cast<size_t>(p - run));
-        if (*p == '\0') break;
-        char c = p[1];
-        if (c == '%') {
-            length = put(length, "%", 1);
-        } else if (c == 's') {
-            const char* text = va_arg(args, const char*);
-            if (text == nullptr) return false;
-            length = put(length, text, strlen(text));
-        } else if (c == 'i' || c == 'd') {
-            length = put_int(length, va_arg(args, int));
-        } else {
-            return false;
-        }
-        p += 2;
-    }
-    g_scratch[length < kScratchRoom ? length : kScratchRoom] = '\0';
-    *formatted = length;
-    return true;
-}
-
 // No byte of a format without %s becomes more than the eleven of a %i, so
-// a format of at most this many bytes cannot fill the scratch area.
+// a format of n bytes fits any destination larger than 11 n.
 constexpr size_t kLongestConversion = 11;
-constexpr size_t kShortFormat = kScratchRoom / kLongestConversion;
 
 // True when some byte of the word is `byte`: a byte of x is zero exactly
 // where the word holds it, and subtracting one from each byte borrows into
@@ -195,47 +109,26 @@ static inline int format_short(char* to, const char* format, size_t size, va_lis
     return static_cast<int>(to - first);
 }
 
-// Formats into the scratch area as vsnprintf would and gives the whole
-// length (negative on an encoding error); the formats the converter uses
-// take the paths above.
-static int format_scratch(const char* format, size_t format_size, va_list args)
+// The standard function formats into the scratch area and the text is
+// copied from there; gives the number of characters kept.
+static int format_through_scratch(char* dest, int size, const char* format, va_list args)
 {
-    if (format_size <= kShortFormat) {
-        va_list copy;
-        va_copy(copy, args);
-        int length = format_short(g_scratch, format, format_size, copy);
-        va_end(copy);
-        if (length >= 0) return length;
-    }
-    size_t formatted = 0;
-    va_list copy;
-    va_copy(copy, args);
-    bool simple = format_simple(&formatted, format, copy);
-    va_end(copy);
-    if (simple) return formatted > INT32_MAX ? -1 : static_cast<int>(formatted);
-    return vsnprintf(g_scratch, sizeof g_scratch, format, args);
-}
-
-// The bounded formatting through the scratch area; gives the number of
-// characters kept.
-static int format_through_scratch(char* dest, int size, const char* format, size_t format_size,
-                                  va_list args)
-{
-    int length = format_scratch(format, format_size, args);
+    int length = vsnprintf(g_scratch, sizeof g_scratch, format, args);
     if (length < 0) length = 0;
     // The scratch area bounds the text as well as the destination does, so a
     // text cut by either one is reported with the bound that cut it.
     int limit = size < kScratchSize ? size : kScratchSize;
     if (length >= limit) print_message("Com_sprintf: overflow of %i in %i\n", length, limit);
     size_t kept = static_cast<size_t>(length < limit ? length : limit - 1);
-    copy_bytes(dest, g_scratch, kept);
+    memcpy(dest, g_scratch, kept);
     dest[kept] = '\0';
     return static_cast<int>(kept);
 }
 
-// A short format that cannot fill the destination is written straight into
-// it: going through the scratch area would store the text, load it back for
-// the copy and stall on both.
+// A short format of the light comment's kind, which cannot fill the
+// destination, is written straight into it: the standard function's set-up
+// costs far more than such a format, and going through the scratch area
+// would store the text, load it back for the copy and stall on both.
 int Com_sprintf(char* dest, int size, const char* format, ...)
 {
     if (size <= 0) return 0;
@@ -243,14 +136,13 @@ int Com_sprintf(char* dest, int size, const char* format, ...)
     va_start(args, format);
     size_t format_size = strlen(format);
     int kept = -1;
-    if (format_size <= kShortFormat &&
-        format_size * kLongestConversion < static_cast<size_t>(size)) {
+    if (format_size <= (static_cast<size_t>(size) - 1) / kLongestConversion) {
         va_list copy;
         va_copy(copy, args);
         kept = format_short(dest, format, format_size, copy);
         va_end(copy);
     }
-    if (kept < 0) kept = format_through_scratch(dest, size, format, format_size, args);
+    if (kept < 0) kept = format_through_scratch(dest, size, format, args);
     va_end(args);
     return kept;
 }

@@ -1,12 +1,11 @@
 // The keys of a light list and what each turns into, as compile-time data,
-// with the bounds that other files rely on checked against it.
+// with the sizes other code relies on derived from it.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 
-#include "light_output.h"
+#include "token_scan.h"
 #include "tokens.h"
 
 enum class KeyAction {
@@ -92,8 +91,10 @@ constexpr size_t longest_step()
 inline constexpr size_t kKeyPrefixRoom = 32;
 inline constexpr size_t kCopySlack =
     kKeyPrefixRoom > kTokenReadable ? kKeyPrefixRoom : kTokenReadable;
-static_assert(longest_step() + kCopySlack <= kStepRoom,
-              "a key of kLightKeys writes more than one step of the output may hold");
+
+// Bytes one step of the translation (the world header, or one key with its
+// values) may append without a check of its own, copy slack included.
+inline constexpr size_t kStepRoom = longest_step() + kCopySlack;
 
 constexpr size_t longest_key()
 {
@@ -104,105 +105,52 @@ constexpr size_t longest_key()
     return longest;
 }
 inline constexpr size_t kLongestKey = longest_key();
-static_assert(kLongestKey + 4 <= kKeyPrefixRoom, "a key line's start fits its slot's prefix");
+static_assert(kLongestKey + 4 <= kKeyPrefixRoom, "a key line's start fits its prepared prefix");
 
-// Keys are found through an open-addressed table at most half full.
-inline constexpr size_t kKeySlots = 64;
-static_assert(2 * kLightKeyCount <= kKeySlots, "kLightKeys has more keys than the slots allow");
-
-// A recognised key, ready to be written: the start of its key line
-// (double quote, key, double quote, space, double quote) is prepared.
-// Aligned to a power of two, a slot's address is its index shifted.
-struct alignas(128) KeySlot {
-    const LightKey* key;
+// A key of kLightKeys ready to be written: the start of its key line
+// (double quote, key, double quote, space, double quote) is prepared and
+// copied as one kKeyPrefixRoom block.
+struct PreparedKey {
+    const char* token;
     size_t length;
-    KeyAction action; // the key's, kept here to spare a load per token
+    KeyAction action;
     int values;
-    uint64_t words[2]; // the key's first sixteen bytes, zero-filled
-    uint64_t masks[2]; // which of those bytes belong to the key
     char prefix[kKeyPrefixRoom];
     size_t prefix_length;
 };
 
-// The slot of the key that `token` (of `length` bytes, readable for
-// kTokenReadable bytes) names, or null when it names none (defined below).
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-#error "key words are compared as little-endian loads"
-#endif
-
-// Slots are hashed on the token's length and first byte; a key whose slot
-// is taken goes to the next free one. The multiplier leaves every key of
-// kLightKeys in its own slot, and then that slot alone says whether a token
-// is a key.
-inline constexpr size_t key_slot(unsigned char first, size_t length)
-{
-    return (static_cast<size_t>(first) * 2 + length) & (kKeySlots - 1);
-}
-
-// A free slot's length matches no token.
-inline constexpr size_t kFreeSlot = ~size_t{0};
-
-struct KeySlotTable {
-    KeySlot slots[kKeySlots];
-    bool displaced; // some key lies beyond its own slot
+struct PreparedKeys {
+    PreparedKey keys[kLightKeyCount];
 };
 
-constexpr KeySlotTable build_key_slots()
+constexpr PreparedKeys prepare_keys()
 {
-    KeySlotTable table{};
-    for (KeySlot& slot : table.slots)
-        slot.length = kFreeSlot;
-    for (const LightKey& key : kLightKeys) {
+    PreparedKeys table{};
+    for (size_t k = 0; k < kLightKeyCount; ++k) {
+        const LightKey& key = kLightKeys[k];
+        PreparedKey& prepared = table.keys[k];
         size_t length = text_length(key.token);
-        size_t at = key_slot(static_cast<unsigned char>(key.token[0]), length);
-        while (table.slots[at].key != nullptr) {
-            at = (at + 1) & (kKeySlots - 1);
-            table.displaced = true;
-        }
-        KeySlot& slot = table.slots[at];
-        slot.key = &key;
-        slot.length = length;
-        slot.action = key.action;
-        slot.values = key.values;
-        for (size_t i = 0; i < length && i < 16; ++i) {
-            slot.words[i / 8] |= uint64_t{static_cast<unsigned char>(key.token[i])}
-                                 << (8 * (i % 8));
-            slot.masks[i / 8] |= uint64_t{0xff} << (8 * (i % 8));
-        }
-        slot.prefix[0] = '"';
+        prepared.token = key.token;
+        prepared.length = length;
+        prepared.action = key.action;
+        prepared.values = key.values;
+        prepared.prefix[0] = '"';
         for (size_t i = 0; i < length; ++i)
-            slot.prefix[1 + i] = key.token[i];
-        slot.prefix[1 + length] = '"';
-        slot.prefix[2 + length] = ' ';
-        slot.prefix[3 + length] = '"';
-        slot.prefix_length = length + 4;
+            prepared.prefix[1 + i] = key.token[i];
+        prepared.prefix[1 + length] = '"';
+        prepared.prefix[2 + length] = ' ';
+        prepared.prefix[3 + length] = '"';
+        prepared.prefix_length = length + 4;
     }
     return table;
 }
 
-inline constexpr KeySlotTable kKeySlotTable = build_key_slots();
+inline constexpr PreparedKeys kPreparedKeys = prepare_keys();
 
-// Inline: the lookup runs once per token, and a call costs a tenth of it.
-inline const KeySlot* find_light_key(const char* token, size_t length)
+// The key that `token` (of `length` bytes) names, or null when it names none.
+inline const PreparedKey* find_light_key(const char* token, size_t length)
 {
-    // Most comparisons are two masked word compares of the first sixteen
-    // bytes; longer keys compare the rest byte by byte.
-    uint64_t words[2];
-    memcpy(words, token, 16);
-    static_assert(kTokenReadable >= 16, "two words of the token can be read");
-    size_t at = key_slot(static_cast<unsigned char>(token[0]), length);
-    for (;;) {
-        const KeySlot& slot = kKeySlotTable.slots[at];
-        // Length and both masked words as one test: zero when all match.
-        uint64_t differ = (slot.length ^ length) | ((words[0] ^ slot.words[0]) & slot.masks[0]) |
-                          ((words[1] ^ slot.words[1]) & slot.masks[1]);
-        if (differ == 0 && (kLongestKey <= 16 || length <= 16 ||
-                            memcmp(slot.key->token + 16, token + 16, length - 16) == 0))
-            return &slot;
-        // Free slots end the probe; with no key displaced the first slot
-        // is the only one a key can be in.
-        if (!kKeySlotTable.displaced || slot.key == nullptr) return nullptr;
-        at = (at + 1) & (kKeySlots - 1);
-    }
+    for (const PreparedKey& key : kPreparedKeys.keys)
+        if (key.length == length && memcmp(key.token, token, length) == 0) return &key;
+    return nullptr;
 }

@@ -12,8 +12,10 @@
 int g_light_number;
 
 // The translation appends through a local cursor `at` into out->buffer
-// rather than through out->used: every byte copied through a char pointer
-// might change the record, so its count would be read again after each.
+// rather than through out->used, for the reason the scan is a local (see
+// the top of token_scan.h).
+
+static_assert(8 * kStepRoom <= kOutputBufferSize, "several steps fit between two writes");
 
 template <size_t N> static inline char* put_literal(char* at, const char (&text)[N])
 {
@@ -46,11 +48,11 @@ static char* open_light(char* at)
 }
 
 // Values are written straight from the text as the scan finds them.
-static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
+static inline char* put_key_line(char* at, const PreparedKey& key, TokenScan* scan)
 {
-    memcpy(at, slot.prefix, kKeyPrefixRoom);
-    at += slot.prefix_length;
-    int values = slot.values;
+    memcpy(at, key.prefix, kKeyPrefixRoom);
+    at += key.prefix_length;
+    int values = key.values;
     for (int i = 0; i < values; ++i) {
         if (i > 0) at = put_literal(at, " ");
         at = put_token(at, scan_value(scan));
@@ -64,43 +66,46 @@ static inline char* put_key_line(char* at, const KeySlot& slot, TokenScan* scan)
 bool translate_lights(const TextBlock& text, LightOutput* out)
 {
     g_light_number = 0;
-    reserve_step(out);
-    append_literal(out, kWorldHeader);
+    // Room for one step before each, the world header the first; once a
+    // write fails the translation stops.
+    if (out->used > kOutputBufferSize - kStepRoom && !flush_light_output(out)) return true;
+    char* at = put_literal(out->buffer + out->used, kWorldHeader);
+    char* const step_limit = out->buffer + (kOutputBufferSize - kStepRoom);
     TokenScan scan;
     start_scan(&scan, text.text);
-    char* at = out->buffer + out->used;
-    char* const step_limit = out->buffer + (kOutputBufferSize - kStepRoom);
     for (;;) {
         TokenView token = scan_next(&scan);
         // The end of the text, an empty token, writes nothing.
         if (token.after == nullptr) break;
-        const KeySlot* slot = find_light_key(token.text, token.length);
-        if (slot == nullptr) {
+        const PreparedKey* key = find_light_key(token.text, token.length);
+        if (key == nullptr) {
             out->used = static_cast<size_t>(at - out->buffer);
             print_message("Error: Token \"%s\"\n", copy_token(token));
             return false;
         }
         if (at > step_limit) {
-            // Room for one step; once a write fails the translation stops.
             out->used = static_cast<size_t>(at - out->buffer);
             if (!flush_light_output(out)) return true;
             at = out->buffer;
         }
-        // Key lines and dropped keys first, the most common.
-        KeyAction action = slot->action;
-        if (action == KeyAction::KeyLine) {
-            at = put_key_line(at, *slot, &scan);
-        } else if (action == KeyAction::Drop) {
-            int values = slot->values;
-            for (int i = 0; i < values; ++i)
-                scan_value(&scan);
-        } else if (action == KeyAction::OpenLight) {
+        switch (key->action) {
+        case KeyAction::OpenLight:
             at = open_light(at);
-        } else if (action == KeyAction::CloseLight) {
+            break;
+        case KeyAction::CloseLight:
             at = put_literal(at, "}\n");
-        } else {
+            break;
+        case KeyAction::KeyLine:
+            at = put_key_line(at, *key, &scan);
+            break;
+        case KeyAction::NoShadow:
             at = put_literal(at, kNoShadowLines);
             at = put_literal(at, "\n");
+            break;
+        case KeyAction::Drop:
+            for (int i = 0; i < key->values; ++i)
+                scan_value(&scan);
+            break;
         }
     }
     out->used = static_cast<size_t>(at - out->buffer);

@@ -1,13 +1,20 @@
-// The token rules, shared by the block scan (token_scan.cpp) and the
-// byte-at-a-time scan it is checked against (tokens.cpp): what ends each
-// kind of run, for one byte and for a chunk, what a token keeps, and the
-// one token buffer.
+// The token rules, shared by the block scan (token_scan.h) and the
+// byte-at-a-time oracle it is checked against (token_oracle.cpp): the byte
+// classes, what ends each kind of run, for one byte and for a chunk, and what
+// a token keeps.
 #pragma once
 
 #include <cstddef>
 
 #include "chunk.h"
 #include "tokens.h"
+
+// Bytes are classed by their signed value: zero ends the text, anything up
+// to the space separates (so do all bytes from 0x80 up), the rest are
+// ordinary characters.
+constexpr signed char kFirstOrdinary = ' ' + 1;
+inline bool is_ordinary(char c) { return static_cast<signed char>(c) >= kFirstOrdinary; }
+inline unsigned not_ordinary_mask(Chunk c) { return below_mask(c, kFirstOrdinary); }
 
 // A word ends at any byte that is not ordinary (the end included), a quoted
 // string at a double quote or the end, a comment at a newline or the end.
@@ -36,9 +43,3 @@ inline bool opens_comment(const char* p) { return p[0] == '/' && p[1] == '/'; }
 // kMaxToken bytes, a word all of it or, from kMaxToken bytes on, nothing.
 inline size_t string_kept(size_t n) { return n < kMaxToken ? n : kMaxToken; }
 inline size_t word_kept(size_t n) { return n < kMaxToken ? n : 0; }
-
-// The token, and room for a whole chunk stored at any offset below
-// kMaxToken.
-extern char g_token[kMaxToken + kChunkSize];
-static_assert(kMaxToken % kChunkSize == 0, "the last chunk stored ends at kMaxToken");
-static_assert(kMaxToken + kChunkSize >= kTokenReadable, "tokens can be read as one chunk");

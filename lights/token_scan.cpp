@@ -1,8 +1,11 @@
-// next_token over the block scan of token_scan.h. Each call starts a scan
+// The token buffer, and next_token over the block scan of token_scan.h.
+// Each call starts a scan
 // at its cursor: the translation keeps its own scan from token to token,
 // and next_token serves the tests, the fuzz targets and any caller that
 // holds a cursor alone.
 #include "token_scan.h"
+
+char g_token[kMaxToken + kChunkSize];
 
 const char* next_token(const char** cursor, size_t* length)
 {

@@ -17,16 +17,59 @@
 // comment at the next newline or zero, and the walk starts over from there.
 // No prefix sums pair the quotes: a quote or two slashes count only at the
 // start of a token, and comments hold quotes.
+//
+// The masks over one line, byte 0 on the left, '1' for a set bit:
+//
+//   text         origin "1" "a b" 3
+//   ordinary     111111.111.11.11.1
+//   bounds       1.....11..11.11.11   ordinary ^ (ordinary << 1)
+//   quotes       .......1.1.1...1..
+//   run lasts    .....1...1..1..1.1   ordinary & ~(ordinary >> 1)
+//   quote marks  .....1.1...11....1   quotes ^ run lasts
+//
+// origin is the word from bound 0 to bound 6. The run "1" holds one quote
+// mark, its first byte: it is a whole string. The run "a holds two, so the
+// string goes on past it and scan_string finds its end, the next quote.
+//
+// Registers: a scan that is a local of its caller, its address never taken
+// by a function left out of line, lives in registers. Behind a pointer it
+// would be read again from memory after every byte the caller stores
+// through a char pointer, since such a store may change any object. Hence
+// scan_slowly_on_copy, the always-inline scan_token, and the translation's
+// local output cursor; the comments there point here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "block.h"
+#include "text_block.h"
 #include "token_rules.h"
 
-static_assert(kScanBlock == 4 * kChunkSize, "a block is four chunks");
+// The scan reads the text in aligned blocks of this many bytes, the last
+// one holding the terminating zero, and copies tokens a chunk at a time, up
+// to a chunk past a token's end: a TextBlock's alignment and padding keep
+// both reads inside its allocation.
+constexpr size_t kScanBlock = 64;
+static_assert(kScanBlock == 8 * sizeof(uint64_t),
+              "a block's masks are one uint64_t: a bit for each of its bytes");
+static_assert(kScanBlock % kChunkSize == 0, "a block is whole chunks");
 static_assert(kBlockAlignment % kScanBlock == 0, "texts start on a block boundary");
+static_assert(kScanBlock <= kTextPadding, "a TextBlock carries the block holding its end");
+
+// The inline paths take a token whole, with no limit applied, when it ends
+// in the block it starts in or the next one.
+static_assert(2 * kScanBlock <= kMaxToken,
+              "a token the inline scan takes whole, up to two blocks long, is within kMaxToken");
+
+// Bytes that can be read from the start of a returned token, whatever its
+// length: short tokens may be copied as one block.
+constexpr size_t kTokenReadable = kChunkSize;
+
+// The token, and room for a whole chunk stored at any offset below
+// kMaxToken (see copy_token).
+extern char g_token[kMaxToken + kChunkSize];
+static_assert(kMaxToken % kChunkSize == 0, "the last chunk stored ends at kMaxToken");
 
 // Where the scan stands: a block of the text, its masks, and the bounds of
 // its runs from the scan's position on.
@@ -179,9 +222,8 @@ scan_slowly(TokenScan* scan)
     return {kept != 0 ? start : kNoText, kept, end};
 }
 
-// scan_slowly on a copy of the scan: a caller's scan whose address is never
-// taken can live in registers, where every byte the caller stores through a
-// char pointer would otherwise make it read the scan again from memory.
+// scan_slowly on a copy of the scan, so that the caller's stays in
+// registers (see the top of this file).
 inline TokenView scan_slowly_on_copy(TokenScan* scan)
 {
     TokenScan copy = *scan;
@@ -233,7 +275,8 @@ enum class Quoting { Branch, Masks };
 // The next token. Inline, the common cases: a word or a string that ends in
 // the block it starts in or the next one, and a comment that ends in its
 // block. Always inline: the translation reads tokens in several places,
-// and a copy called out of line would keep the scan in memory.
+// and a copy called out of line would keep the scan in memory (see the top
+// of this file).
 template <Quoting quoting>
 #if defined(__GNUC__)
 __attribute__((always_inline))

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "com_sprintf.h"
 #include "light_keys.h"
 #include "light_translation.h"
 #include "support.h"
+#include "token_oracle.h"
 #include "tokens.h"
 
 using testing::internal::CaptureStdout;
@@ -91,24 +95,41 @@ TEST(light_translation, empty_lists_give_the_world_header_alone)
     }
 }
 
+static void expect_refused(const std::string& text, const std::string& token,
+                           const std::string& kept)
+{
+    Translation t = translate(text);
+    EXPECT_FALSE(t.ok) << text;
+    EXPECT_EQ(t.printed, "Error: Token \"" + token + "\"\n") << text;
+    EXPECT_EQ(t.output, kWorld + kept) << text;
+}
+
 TEST(light_translation, unrecognised_tokens_stop_and_keep_what_was_written)
 {
-    struct Case {
-        const char* text;
-        const char* token;
-        const char* kept; // after the world header
-    } cases[] = {
-        {"noShadows 1", "1", "\"noshadow\" \"1\"\n\"noshadow2\" \"1\"\n"},
-        {"{origin 1 2 3", "{origin", ""},
-        {"Origin 1 2 3", "Origin", ""},
-        {"{ } { } bogus {", "bogus",
-         "//Light 0\n{\n\"classname\" \"light\"\n}\n//Light 1\n{\n\"classname\" \"light\"\n}\n"},
-    };
-    for (const Case& c : cases) {
-        Translation t = translate(c.text);
-        EXPECT_FALSE(t.ok) << c.text;
-        EXPECT_EQ(t.printed, std::string("Error: Token \"") + c.token + "\"\n");
-        EXPECT_EQ(t.output, kWorld + c.kept);
+    expect_refused("noShadows 1", "1", "\"noshadow\" \"1\"\n\"noshadow2\" \"1\"\n");
+    expect_refused("{origin 1 2 3", "{origin", "");
+    expect_refused("Origin 1 2 3", "Origin", "");
+    expect_refused("{ } { } bogus {", "bogus", light_start(0) + "}\n" + light_start(1) + "}\n");
+}
+
+// Near misses of every key: one byte changed in case or in its top bit
+// alone (quoted, a byte from 0x80 up is kept, so "\xefrigin" is not
+// origin), one byte more, one byte less.
+TEST(light_translation, near_misses_of_every_key_are_refused)
+{
+    for (const LightKey& key : kLightKeys) {
+        const std::string name = key.token;
+        if (name.empty()) continue;
+        std::vector<std::string> misses = {name + name.back()};
+        if (name.size() > 1) misses.push_back(name.substr(0, name.size() - 1));
+        for (size_t i = 0; i < name.size(); ++i)
+            for (char flip : {'\x20', '\x80'}) {
+                std::string miss = name;
+                miss[i] = static_cast<char>(miss[i] ^ flip);
+                misses.push_back(miss);
+            }
+        for (const std::string& miss : misses)
+            expect_refused("\"" + miss + "\" 1 2 3", miss, "");
     }
 }
 
@@ -204,44 +225,47 @@ TEST(light_translation, long_outputs_match_piece_for_piece)
     EXPECT_TRUE(t.output == expected);
 }
 
-TEST(light_translation, keys_differing_late_or_by_length_are_refused)
+// The light comment's number on both sides of every change in its count of
+// digits, both signs: a count off by one at any of them shifts the digits
+// over the space before them or leaves a gap.
+TEST(com_sprintf, light_comment_numbers_at_every_digit_count)
 {
-    // Keys of eight bytes or more differ from these in their second word.
-    for (const char* token :
-         {"originx", "origi", "materialParm4", "materialParm33", "noShadowss", "angle", "{{", "}}",
-          "radiuS", "mXterial", "materiaL", "noShadowX", "parallem", "materialPXrm3"}) {
-        Translation t = translate(std::string(token) + " 1 2 3");
-        EXPECT_FALSE(t.ok) << token;
-        EXPECT_EQ(t.printed, std::string("Error: Token \"") + token + "\"\n");
+    std::vector<int> numbers = {0, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    for (int64_t power = 10; power <= INT32_MAX; power *= 10)
+        for (int64_t n : {power - 1, power}) {
+            numbers.push_back(static_cast<int>(n));
+            numbers.push_back(static_cast<int>(-n));
+        }
+    for (int n : numbers) {
+        char expected[32];
+        snprintf(expected, sizeof expected, "//Light %i\n", n);
+        char got[kLightCommentSize];
+        EXPECT_EQ(Com_sprintf(got, sizeof got, "//Light %i\n", n),
+                  static_cast<int>(strlen(expected)));
+        EXPECT_STREQ(got, expected);
     }
 }
 
+// Formats the light comment's path does not take are the standard
+// function's, and the ones it takes come out the same.
 TEST(com_sprintf, formats_like_the_standard_function)
 {
     struct Case {
         const char* format;
         int number;
-        const char* text;
+        const char* text; // for %s, passed to every format
     } cases[] = {
-        {"//Light %i\n", 0, ""},  {"//Light %i\n", -7, ""},
-        {"%i|%d", INT32_MIN, ""}, {"%d%%%s!", INT32_MAX, "text"},
-        {"%5i<%s>", 42, "w"},     {"%x %s", 255, "hex"},
-        {"100%% %i", 3, ""},      {"%i %s", 12, ""},
+        {"%d%%%s!", INT32_MAX, "text"},
+        {"%5i<%s>", 42, "w"},
+        {"%x %s", 255, "hex"},
+        {"100%% %i", 3, ""},
+        {"%i %s", 12, ""},
     };
     for (const Case& c : cases) {
         char expected[64];
         char got[64];
-        int kept;
-        if (strstr(c.format, "%i|%d") != nullptr) {
-            snprintf(expected, sizeof expected, c.format, c.number, c.number);
-            kept = Com_sprintf(got, sizeof got, c.format, c.number, c.number);
-        } else if (strstr(c.format, "%s") != nullptr) {
-            snprintf(expected, sizeof expected, c.format, c.number, c.text);
-            kept = Com_sprintf(got, sizeof got, c.format, c.number, c.text);
-        } else {
-            snprintf(expected, sizeof expected, c.format, c.number);
-            kept = Com_sprintf(got, sizeof got, c.format, c.number);
-        }
+        snprintf(expected, sizeof expected, c.format, c.number, c.text);
+        int kept = Com_sprintf(got, sizeof got, c.format, c.number, c.text);
         EXPECT_STREQ(got, expected) << c.format;
         EXPECT_EQ(kept, static_cast<int>(strlen(expected))) << c.format;
     }
@@ -289,12 +313,32 @@ static std::string reference_translation(const std::string& text, bool* ok)
     return out;
 }
 
+// Every key of the table with its values, plain and quoted in turn, so that
+// a key added later is read here too.
+static std::string every_key()
+{
+    std::string text;
+    int n = 0;
+    for (const LightKey& key : kLightKeys) {
+        const std::string name = key.token;
+        text += n % 2 == 0 && !name.empty() ? name : "\"" + name + "\"";
+        for (int i = 0; i < key.values; ++i)
+            text +=
+                (i + n) % 2 == 0 ? " v" + std::to_string(n) : " \"q " + std::to_string(i) + "\"";
+        text += n % 3 == 0 ? "\n" : " ";
+        ++n;
+    }
+    return text;
+}
+
 TEST(light_translation, tokens_read_in_place_at_every_offset_of_a_block)
 {
-    // Quoted values and keys, empty strings, comments holding quotes, long
-    // strings and words across blocks, and lists ending inside a value.
+    // Every key, quoted values and keys, empty strings, comments holding
+    // quotes, long strings and words across blocks, and lists ending inside
+    // a value.
     const std::string long_word(511, 'w');
-    const std::string tail = "{\n\"origin\" \"1 2\" \"\" x//y // c \"q\"\n"
+    const std::string tail = every_key() +
+                             "{\n\"origin\" \"1 2\" \"\" x//y // c \"q\"\n"
                              "radius \"" +
                              std::string(100, 'r') + "\" 2 " + long_word +
                              "\n\"\" style\n"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "token_oracle.h"
 #include "token_scan.h"
 #include "tokens.h"
 
@@ -11,10 +12,10 @@
 
 // Every token of `text` up to the end, and whether the cursor became null
 // exactly when the empty end token came back. Each call is checked against
-// the byte-at-a-time reference, and so are the scans the translation keeps
-// from token to token: one telling strings by a branch as for keys, one by
-// masks as for values, one taking turns as a key line does, and a masked
-// scan started afresh at each cursor.
+// the byte-at-a-time oracle (token_oracle.h), and so are the scans the
+// translation keeps from token to token: one telling strings by a branch as
+// for keys, one by masks as for values, one taking turns as a key line does,
+// and a masked scan started afresh at each cursor.
 static void expect_token(const TokenView& got, const char* after, const std::string& token,
                          const char* what, size_t index)
 {
@@ -113,6 +114,11 @@ TEST(tokens, over_long_words_and_strings)
     for (size_t i = 0; i < s600.size(); ++i)
         s600[i] = static_cast<char>('a' + i % 26);
     EXPECT_EQ(tokens_of("\"" + s600 + "\" x"), (Tokens{s600.substr(0, 512), "x"}));
+
+    std::string x73(73, 'x');
+    std::string l600(600, 'L');
+    EXPECT_EQ(tokens_of("origin \"a b\"  // c\n\"\" " + x73 + " " + l600 + " end"),
+              (Tokens{"origin", "a b", "", x73, "", "end"}));
 }
 
 TEST(tokens, bytes_from_0x80_up_separate)
@@ -129,13 +135,22 @@ TEST(tokens, end_of_text)
     EXPECT_EQ(tokens_of(""), Tokens{});
     EXPECT_EQ(tokens_of(" \n\t "), Tokens{});
     EXPECT_EQ(tokens_of("// only a comment"), Tokens{});
-    const char* cursor = nullptr;
-    EXPECT_STREQ(next_token(&cursor), "");
-    // A zero byte ends the text even when more follows it.
-    OwnedText with_nul(std::string("a\0b", 3));
-    cursor = with_nul.c_str();
-    EXPECT_STREQ(next_token(&cursor), "a");
-    EXPECT_STREQ(next_token(&cursor), "");
+    // A zero byte ends the text even when more follows it in its chunk.
+    EXPECT_EQ(tokens_of(std::string("ab\0cd ef", 8)), (Tokens{"ab"}));
+    EXPECT_EQ(tokens_of(std::string("\"ab\0cd\" ef", 10)), (Tokens{"ab"}));
+    EXPECT_EQ(tokens_of(std::string("  \0xyz", 6)), Tokens{});
+    EXPECT_EQ(tokens_of(std::string("// c\0\nxyz", 9)), Tokens{});
+
+    // A null cursor gives the empty token and length, whatever the call
+    // before left in the caller's length.
+    OwnedText word("word");
+    const char* cursor = word.c_str();
+    size_t length = 0;
+    EXPECT_STREQ(next_token(&cursor, &length), "word");
+    EXPECT_EQ(length, 4u);
+    cursor = nullptr;
+    EXPECT_STREQ(next_token(&cursor, &length), "");
+    EXPECT_EQ(length, 0u);
     EXPECT_EQ(cursor, nullptr);
 }
 
@@ -164,55 +179,19 @@ TEST(tokens, tokens_at_every_place_in_a_chunk)
     }
 }
 
-// Bytes after the terminating zero are never tokens, even when they sit in
-// the chunk that holds the end.
-TEST(tokens, nothing_after_the_zero_is_read_as_text)
-{
-    for (const std::string& text : {std::string("ab\0cd ef", 8), std::string("\"ab\0cd\" ef", 10),
-                                    std::string("  \0xyz", 6), std::string("// c\0\nxyz", 9)}) {
-        OwnedText padded(text);
-        const char* cursor = padded.c_str();
-        std::vector<std::string> got;
-        while (cursor != nullptr)
-            got.push_back(next_token(&cursor));
-        got.pop_back(); // the empty end token
-        Tokens expected;
-        if (text[0] == 'a' || text[0] == '"') expected = {"ab"};
-        EXPECT_EQ(got, expected) << text.substr(0, 3);
-    }
-}
-
-TEST(tokens, length_matches_the_token)
-{
-    const char* text = "origin \"a b\"  // c\n\"\" " // then a word too long to keep
-                       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
-    std::string long_word(600, 'L');
-    OwnedText all(std::string(text) + " " + long_word + " end");
-    const char* cursor = all.c_str();
-    while (cursor != nullptr) {
-        size_t length = 99;
-        const char* token = next_token(&cursor, &length);
-        EXPECT_EQ(length, strlen(token));
-    }
-}
-
 // A text in a block that ends right after its padding: the block reads and
 // chunk copies stay inside it (the address sanitizer checks this).
 TEST(tokens, reads_stay_within_the_lookahead)
 {
-    const std::string pieces[] = {"a", "word", "\"quoted\"", "\"open", "// note", "{ }", "\"\""};
-    for (const std::string& piece : pieces) {
-        for (size_t before = 0; before < kScanBlock + 8; ++before) {
-            std::string text = std::string(before, ' ') + piece;
-            OwnedText block(text);
-            const char* cursor = block.c_str();
-            std::vector<std::string> got;
-            while (cursor != nullptr)
-                got.push_back(next_token(&cursor));
-            got.pop_back(); // the empty end token
-            EXPECT_EQ(got, tokens_of(text)) << before << " " << piece;
-        }
-    }
+    const std::pair<std::string, Tokens> pieces[] = {
+        {"a", {"a"}},         {"word", {"word"}}, {"\"quoted\"", {"quoted"}},
+        {"\"open", {"open"}}, {"// note", {}},    {"{ }", {"{", "}"}},
+        {"\"\"", {""}},
+    };
+    for (const auto& piece : pieces)
+        for (size_t before = 0; before < kScanBlock + 8; ++before)
+            EXPECT_EQ(tokens_of(std::string(before, ' ') + piece.first), piece.second)
+                << before << " " << piece.first;
 }
 
 // Cases that reach the scan's slower paths: a word starting right after a
@@ -325,7 +304,7 @@ TEST(tokens, comments_that_end_in_a_later_block)
 // A quoted value without blanks is a run of its own, and the masked scan
 // takes it whole when its quotes are exactly the run's first and last
 // bytes. Runs that only look so, a lone quote, quotes inside the run or a
-// word after the closing quote, must still come out as the reference has
+// word after the closing quote, must still come out as the oracle has
 // them, at every offset of a block.
 TEST(tokens, quoted_runs_at_every_offset)
 {

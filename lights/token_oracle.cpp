@@ -1,10 +1,10 @@
-// The token buffer, and the token rules applied a byte at a time: the plain
-// statement of what the block scan in token_scan.cpp must return.
+#include "token_oracle.h"
+
 #include <cstring>
 
 #include "token_rules.h"
 
-char g_token[kMaxToken + kChunkSize];
+static char g_oracle_token[kMaxToken + 1];
 
 // The first byte at or after p that ends a run of this kind.
 template <Run kind> static const char* run_end(const char* p)
@@ -17,15 +17,15 @@ template <Run kind> static const char* run_end(const char* p)
 const char* next_token_bytewise(const char** cursor, size_t* length)
 {
     const char* p = *cursor;
-    g_token[0] = '\0';
+    g_oracle_token[0] = '\0';
     *length = 0;
-    if (p == nullptr) return g_token;
+    if (p == nullptr) return g_oracle_token;
 
     for (;;) {
         while (!is_ordinary(*p)) {
             if (*p == '\0') {
                 *cursor = nullptr;
-                return g_token;
+                return g_oracle_token;
             }
             ++p;
         }
@@ -39,16 +39,16 @@ const char* next_token_bytewise(const char** cursor, size_t* length)
         const char* first = p + 1;
         const char* end = run_end<Run::String>(first);
         kept = string_kept(static_cast<size_t>(end - first));
-        memcpy(g_token, first, kept);
+        memcpy(g_oracle_token, first, kept);
         // The end of the text stays in place so that the next call sees it.
         *cursor = *end == '"' ? end + 1 : end;
     } else {
         const char* end = run_end<Run::Word>(p);
         kept = word_kept(static_cast<size_t>(end - p));
-        memcpy(g_token, p, kept);
+        memcpy(g_oracle_token, p, kept);
         *cursor = end;
     }
-    g_token[kept] = '\0';
+    g_oracle_token[kept] = '\0';
     *length = kept;
-    return g_token;
+    return g_oracle_token;
 }
