@@ -32,15 +32,46 @@ constexpr bool kMapLargeBlocks = true;
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kPage = 4096;
 
-// Blocks from this size on take small pages faulted in by the mapping
-// instead of huge pages. Measured on the build machine (a virtual machine,
-// 21 to 31 interleaved runs): with huge pages, an 8192 x 8192 texture
-// (64 MiB in, 192 MiB out) took three times the I/O floor in about half the
-// runs, its upper quartile far above the floor's, while faulting small
-// pages in at the mapping beat the floor's median and upper quartile in
-// every run; smaller blocks stayed fast in huge pages (a 4096 x 4096
-// texture at 0.5 to 0.75 times the floor).
+// Whether a block takes huge pages follows what the kernel reports, not
+// one machine's timing, because the cost of a huge page differs by a factor
+// of fifty between machines and between runs:
+//
+// - Where faults in a region that asks for huge pages compact memory
+//   themselves (transparent huge page defrag "always", "madvise" or
+//   "defer+madvise", Debian's default being "madvise") and too few free
+//   2 MiB blocks are on hand, each fault may stall on compaction: hundreds
+//   of direct compaction stalls and a quarter of the runs twice as long
+//   were seen on such a machine. Huge pages are then taken only when
+//   /proc/buddyinfo lists twice the blocks a mapping needs.
+// - Where free memory goes back to a hypervisor (a virtio balloon with free
+//   page reporting), a free 2 MiB block has usually been handed back, and
+//   the host must back it again at the first touch. On the 2-core virtual
+//   machine the benchmark runs on (Debian 12 guest, kernel 6.18, THP
+//   enabled and defrag "madvise", no compaction stall in any run), touching
+//   fresh memory took per 64 MiB: 30 ms in small pages, 3.4 ms in huge pages
+//   the host still backed, and 150 to 220 ms in huge pages it had taken
+//   back. Blocks freed by the run before are reused while still backed,
+//   which is why a 4096 x 4096 texture (16 MiB in, 48 MiB out) converts in
+//   0.7 of the I/O floor's time, but blocks as large as an 8192 x 8192
+//   texture's (64 MiB in, 192 MiB out) outgrow what such runs leave behind:
+//   with huge pages the median of 15 runs was 1.9 times the floor's, its
+//   upper quartile 2.1 times. There, blocks from this size on take small
+//   pages, faulted in by the mapping itself.
 constexpr size_t kLargestHugeBlock = size_t{64} << 20;
+
+// Whether a mapping of `length` bytes asks for huge pages. The kernel's
+// report is read at the first large block of the run; the free blocks the
+// run itself takes are counted off it.
+static bool take_huge_pages(size_t length)
+{
+    static HugePageReport report = huge_page_report();
+    size_t pages = length / kHugePage;
+    if (!report.offered) return false;
+    if (report.faults_compact && report.free_huge < 2 * pages) return false;
+    if (report.host_takes_back && length >= kLargestHugeBlock) return false;
+    report.free_huge -= report.free_huge < pages ? report.free_huge : pages;
+    return true;
+}
 
 // Bookkeeping kept just below each block, so that free_block needs only the
 // pointer: what to hand back to the system, and how.
@@ -70,7 +101,7 @@ unsigned char* alloc_block(size_t size)
     unsigned char* data = nullptr;
     if (size_t length = mapped_length(size); length != 0) {
         // The header takes a small page of its own below the aligned block.
-        bool huge = length < kLargestHugeBlock;
+        bool huge = take_huge_pages(length);
         data =
             map_pages(kPage, length, huge ? kHugePage : kPage, huge, &header.start, &header.mapped);
     }

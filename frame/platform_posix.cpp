@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -83,6 +85,100 @@ unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool hu
 }
 
 void unmap_pages(void* start, size_t total) { munmap(start, total); }
+
+// Reads a small file of the kernel's whole into `buffer`, ended by a zero;
+// false when it cannot be read.
+static bool read_kernel_file(const char* path, char* buffer, size_t size)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    size_t done = 0;
+    for (ssize_t got; done + 1 < size && (got = read(fd, buffer + done, size - 1 - done)) > 0;)
+        done += static_cast<size_t>(got);
+    close(fd);
+    buffer[done] = '\0';
+    return done > 0;
+}
+
+// The setting a sysfs choice file marks with brackets: "always [madvise] never".
+static bool chosen(const char* settings, const char* choice)
+{
+    char marked[32];
+    snprintf(marked, sizeof marked, "[%s]", choice);
+    return strstr(settings, marked) != nullptr;
+}
+
+// Free blocks of 2 MiB or more, in 2 MiB pages, over every zone of
+// /proc/buddyinfo: a line per zone, then the free blocks of each order from
+// 4 KiB up.
+static size_t free_huge_blocks()
+{
+    static char info[8192];
+    if (!read_kernel_file("/proc/buddyinfo", info, sizeof info)) return 0;
+    constexpr int kHugeOrder = 9; // 2 MiB in pages of 4 KiB
+    size_t total = 0;
+    for (const char* line = info; *line != '\0';) {
+        const char* zone = strstr(line, "zone");
+        const char* end = strchr(line, '\n');
+        if (end == nullptr) end = line + strlen(line);
+        if (zone != nullptr && zone < end) {
+            const char* p = zone + 4;
+            while (*p == ' ')
+                ++p;
+            while (*p != ' ' && p < end)
+                ++p; // the zone's name
+            for (int order = 0; p < end; ++order) {
+                char* next = nullptr;
+                unsigned long long count = strtoull(p, &next, 10);
+                if (next == p) break;
+                if (order >= kHugeOrder)
+                    total += static_cast<size_t>(count << (order - kHugeOrder));
+                p = next;
+            }
+        }
+        line = *end == '\0' ? end : end + 1;
+    }
+    return total;
+}
+
+// A virtio balloon that offers free page reporting hands free memory back to
+// the host (feature bit 5 of its features file).
+static bool host_takes_back_free_memory()
+{
+    const char* kDriver = "/sys/bus/virtio/drivers/virtio_balloon";
+    DIR* dir = opendir(kDriver);
+    if (dir == nullptr) return false;
+    bool reporting = false;
+    while (const struct dirent* entry = readdir(dir)) {
+        if (strncmp(entry->d_name, "virtio", 6) != 0) continue;
+        char path[512];
+        char features[256];
+        snprintf(path, sizeof path, "%s/%s/features", kDriver, entry->d_name);
+        if (read_kernel_file(path, features, sizeof features) && strlen(features) > 5 &&
+            features[5] == '1')
+            reporting = true;
+    }
+    closedir(dir);
+    return reporting;
+}
+
+HugePageReport huge_page_report()
+{
+    HugePageReport report = {false, false, 0, false};
+    char enabled[128];
+    char defrag[128];
+    if (!read_kernel_file("/sys/kernel/mm/transparent_hugepage/enabled", enabled, sizeof enabled))
+        return report;
+    report.offered = chosen(enabled, "always") || chosen(enabled, "madvise");
+    if (!report.offered) return report;
+    // "defer" and "never" leave compaction to the kernel's own threads.
+    report.faults_compact =
+        !read_kernel_file("/sys/kernel/mm/transparent_hugepage/defrag", defrag, sizeof defrag) ||
+        !(chosen(defrag, "defer") || chosen(defrag, "never"));
+    report.free_huge = free_huge_blocks();
+    report.host_takes_back = host_takes_back_free_memory();
+    return report;
+}
 
 void* alloc_aligned(size_t alignment, size_t size)
 {
