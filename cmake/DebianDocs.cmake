@@ -3,7 +3,7 @@
 #   cmake -DWHAT=changelog -DIN=NEWS.md -DOUT=changelog -DPACKAGE=... \
 #         -DVERSION=... -DDATE=YYYY-MM-DD -DMAINTAINER="Name <address>" -P DebianDocs.cmake
 #   cmake -DWHAT=copyright -DIN=LICENSE -DOUT=copyright -DPACKAGE=... \
-#         -DMAINTAINER=... -P DebianDocs.cmake
+#         -DMAINTAINER=... [-DBUILT_USING="src (= version), ..."] -P DebianDocs.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # The lines of a file as a list, empty lines kept.
@@ -106,10 +106,41 @@ elseif(WHAT STREQUAL "copyright")
   if(holder STREQUAL "")
     message(FATAL_ERROR "${IN}: no 'Copyright (c) YEAR HOLDER' line")
   endif()
+  # The statically linked code, one paragraph of the comment per source
+  # package of the Built-Using field.
+  set(comment "")
+  if(BUILT_USING)
+    string(REPLACE ", " ";" sources "${BUILT_USING}")
+    string(CONCAT comment "Comment: The programs are linked statically, so they also hold code of\n"
+           " these Debian source packages, which the package's Built-Using field names:\n")
+    foreach(source IN LISTS sources)
+      if(NOT source MATCHES "^([^ ]+) \\(= ([^)]+)\\)$")
+        message(FATAL_ERROR "BUILT_USING: '${source}' is not 'name (= version)'")
+      endif()
+      set(name ${CMAKE_MATCH_1})
+      set(version ${CMAKE_MATCH_2})
+      string(APPEND comment " .\n")
+      if(name STREQUAL "glibc")
+        string(APPEND comment
+               " glibc ${version}: the GNU C Library, mostly under the GNU Lesser General\n"
+               " Public License 2.1 or later (/usr/share/common-licenses/LGPL-2.1); its\n"
+               " authors and licences are in /usr/share/doc/libc6/copyright.\n")
+      elseif(name MATCHES "^gcc-([0-9]+)$")
+        string(APPEND comment
+               " ${name} ${version}: GCC's runtime libraries libstdc++ and libgcc, under\n"
+               " the GNU General Public License 3 or later with the GCC Runtime Library\n"
+               " Exception 3.1 (/usr/share/common-licenses/GPL-3); their authors and\n"
+               " licences are in /usr/share/doc/gcc-${CMAKE_MATCH_1}-base/copyright.\n")
+      else()
+        string(APPEND comment " ${name} ${version}: see that package's copyright file.\n")
+      endif()
+    endforeach()
+  endif()
   file(WRITE ${OUT}
        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
        "Upstream-Name: ${PACKAGE}\n"
-       "Upstream-Contact: ${MAINTAINER}\n\n"
+       "Upstream-Contact: ${MAINTAINER}\n"
+       "${comment}\n"
        "Files: *\n"
        "Copyright: ${holder}\n"
        "License: Expat\n\n"

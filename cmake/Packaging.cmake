@@ -12,9 +12,18 @@ include(GNUInstallDirs)
 # Directories get 0755 whatever the umask of whoever builds the package.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(TOOLS_MAINTAINER "Content Tools Team <maintainers@content-tools.org>"
+# A placeholder under a domain reserved for examples, until whoever builds
+# the package names themselves.
+set(tools_placeholder_maintainer "Placeholder Maintainer <maintainer@example.org>")
+set(TOOLS_MAINTAINER "${tools_placeholder_maintainer}"
     CACHE STRING "Maintainer field of the package and signature of its changelog")
+# Trees configured before keep the earlier default, an address nobody owns.
+if(TOOLS_MAINTAINER STREQUAL "Content Tools Team <maintainers@content-tools.org>")
+  set_property(CACHE TOOLS_MAINTAINER PROPERTY VALUE "${tools_placeholder_maintainer}")
+endif()
 set(tools_package content-tools)
+include(${CMAKE_CURRENT_LIST_DIR}/ReleaseTime.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/BuiltUsing.cmake)
 
 install(TARGETS Tavlick Orrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -50,8 +59,9 @@ set(debian_docs ${PROJECT_SOURCE_DIR}/cmake/DebianDocs.cmake)
 set(debian_docs_args -DPACKAGE=${tools_package} -DMAINTAINER=${TOOLS_MAINTAINER})
 add_custom_command(OUTPUT ${doc}/copyright
   COMMAND ${CMAKE_COMMAND} -DWHAT=copyright -DIN=${PROJECT_SOURCE_DIR}/LICENSE
-          -DOUT=${doc}/copyright ${debian_docs_args} -P ${debian_docs}
-  DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${debian_docs}
+          -DOUT=${doc}/copyright "-DBUILT_USING=${tools_built_using}" ${debian_docs_args}
+          -P ${debian_docs}
+  DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${debian_docs} ${PROJECT_BINARY_DIR}/built-using.txt
   COMMENT "Writing the package's copyright file from LICENSE"
   VERBATIM)
 add_custom_command(OUTPUT ${doc}/changelog
@@ -70,9 +80,27 @@ install(FILES ${tools_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # under /usr/local has no use for them.
 install(FILES ${tools_doc_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${tools_package}
         COMPONENT debian EXCLUDE_FROM_ALL)
-install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${tools_package}
-        COMPONENT debian EXCLUDE_FROM_ALL)
+# The overrides of the tag that the programs' linking gives, with every
+# comment: lintian reports an override it has no use for.
+set(tools_lintian_tags shared-library-lacks-prerequisites statically-linked-binary)
+if(TOOLS_STATIC AND TOOLS_HAVE_STATIC_PIE)
+  list(REMOVE_ITEM tools_lintian_tags shared-library-lacks-prerequisites)
+elseif(TOOLS_STATIC)
+  list(REMOVE_ITEM tools_lintian_tags statically-linked-binary)
+endif()
+if(TOOLS_STATIC)
+  set(overrides ${PROJECT_SOURCE_DIR}/cmake/lintian-overrides)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${overrides})
+  file(READ ${overrides} overrides_text)
+  foreach(tag IN LISTS tools_lintian_tags)
+    string(REGEX REPLACE "${tools_package}: ${tag} [^\n]*\n" "" overrides_text
+           "${overrides_text}")
+  endforeach()
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/lintian-overrides CONTENT "${overrides_text}" @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${tools_package}
+          COMPONENT debian EXCLUDE_FROM_ALL)
+endif()
 
 set(CPACK_PACKAGE_NAME ${tools_package})
 set(CPACK_PACKAGE_VENDOR "Content tools authors")
@@ -93,6 +121,11 @@ set(CPACK_INSTALL_CMAKE_PROJECTS
     "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/"
     "${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
 
+# CPack has no Built-Using field: it goes in as a second line of the Source
+# field, whose first is the package's own name, as dpkg would take it.
+if(tools_built_using)
+  set(CPACK_DEBIAN_PACKAGE_SOURCE "${tools_package}\nBuilt-Using: ${tools_built_using}")
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -102,21 +135,14 @@ if(NOT TOOLS_STATIC)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 
-# Reproducible packages: cpack reads this file when it runs, so the time of
-# the last commit is taken then, not when the build was configured. It
-# stamps the archive members, whose times are clamped to it.
-find_program(TOOLS_GIT git)
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
-file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [[
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND EXISTS "@TOOLS_GIT@")
-  execute_process(COMMAND "@TOOLS_GIT@" -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
-                  OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
-                  RESULT_VARIABLE status ERROR_QUIET)
-  if(status EQUAL 0 AND epoch MATCHES "^[0-9]+$")
-    set(ENV{SOURCE_DATE_EPOCH} ${epoch})
-  endif()
+# The package's times from the release date; a reminder while the
+# maintainer is the placeholder.
+if(TOOLS_MAINTAINER STREQUAL tools_placeholder_maintainer)
+  tools_release_time("message(STATUS \"The package's maintainer is the placeholder \
+${tools_placeholder_maintainer}: configure with -DTOOLS_MAINTAINER='Name <address>'\")")
+else()
+  tools_release_time("")
 endif()
-]])
 
 set(CPACK_GENERATOR DEB)
 include(CPack)

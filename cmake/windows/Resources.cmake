@@ -25,7 +25,9 @@ function(tools_windows_resources target description)
   target_sources(${target} PRIVATE ${dir}/${target}.rc)
   # The resource compiler does not see the manifest as a dependency.
   set_source_files_properties(${dir}/${target}.rc PROPERTIES OBJECT_DEPENDS ${tools_manifest})
-  target_link_options(${target} PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
+  # No link time in the header either, so that two builds give the same bytes.
+  target_link_options(${target} PRIVATE
+                      "$<$<CONFIG:Release,MinSizeRel>:-s;LINKER:--no-insert-timestamp>")
 endfunction()
 
 tools_windows_resources(Tavlick "Tavlick palette texture converter")
