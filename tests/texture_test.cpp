@@ -80,11 +80,10 @@ TEST(targa_writer, sizes_beyond_a_signed_32_bit_count_are_refused)
     EXPECT_FALSE(fs::exists(out));
 }
 
-// The vector expansion takes eight pixels a step and finishes each row one
-// pixel at a time, storing a little past every piece but the image's last;
-// every width around those steps must come out exact, and nothing may be
-// written past the file. The portable preset runs this with the scalar
-// expansion.
+// The expansion takes four pixels a step and finishes each row one pixel at
+// a time, storing a 4-byte word for every pixel but a row's last; every
+// width around those steps must come out exact, and nothing may be written
+// past the file.
 TEST(targa_writer, widths_around_the_expansion_steps)
 {
     std::vector<int32_t> widths;
