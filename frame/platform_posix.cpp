@@ -218,6 +218,7 @@ static bool may_follow(const char* link, size_t dir_length)
 bool final_target(const char* path, char* target, size_t size)
 {
     size_t length = strlen(path);
+    // may_follow copies a directory part of the target into kPathCapacity.
     if (length >= size || size > kPathCapacity) return false;
     memcpy(target, path, length + 1);
     char link[kPathCapacity];
