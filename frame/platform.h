@@ -45,6 +45,7 @@ struct HugePageReport {
     bool offered;         // a region that asks for them may get them
     bool faults_compact;  // such a fault compacts memory itself when none is free
     size_t free_huge;     // free blocks that could back a huge page, now
+                          // (counted only where faults compact)
     bool host_takes_back; // free memory goes back to a hypervisor (balloon
                           // free page reporting), so free huge pages are
                           // likely not backed by the host

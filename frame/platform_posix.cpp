@@ -175,7 +175,8 @@ HugePageReport huge_page_report()
     report.faults_compact =
         !read_kernel_file("/sys/kernel/mm/transparent_hugepage/defrag", defrag, sizeof defrag) ||
         !(chosen(defrag, "defer") || chosen(defrag, "never"));
-    report.free_huge = free_huge_blocks();
+    // Free blocks matter only where a fault would otherwise compact.
+    if (report.faults_compact) report.free_huge = free_huge_blocks();
     report.host_takes_back = host_takes_back_free_memory();
     return report;
 }
