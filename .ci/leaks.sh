@@ -7,6 +7,7 @@
 # error or leak, or when the program leaves a file descriptor open that it
 # did not inherit.
 set -euo pipefail
+trap 'echo "leak check stopped: \"$BASH_COMMAND\" failed (line $LINENO)"' ERR
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/leaks
@@ -23,8 +24,24 @@ cd "$work"
 
 vg=(valgrind -q --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all
     --error-exitcode=99 --track-fds=yes)
+# Runs a command with only standard input, output and error open: whatever
+# else the calling shell or CI holds would count as the program's own, and
+# newer valgrind reports such descriptors as errors.
+alone() {
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+    done
+    exec "$@"
+  )
+}
 open_fds() { sed -n 's/.*FILE DESCRIPTORS: \([0-9]*\) open.*/\1/p' "$1" | tail -1; }
-"${vg[@]}" --log-file=baseline.vg /bin/true
+if ! alone "${vg[@]}" --log-file=baseline.vg /bin/true; then
+  echo "leak check: valgrind finds errors in /bin/true itself:"
+  head -n 40 baseline.vg
+  exit 1
+fi
 baseline=$(open_fds baseline.vg)
 
 failed=0
@@ -34,7 +51,7 @@ check() {
   local what=$1 expected=$2
   shift 2
   local code=0
-  "${vg[@]}" --log-file=run.vg "$@" >run.out 2>run.err </dev/null || code=$?
+  alone "${vg[@]}" --log-file=run.vg "$@" >run.out 2>run.err </dev/null || code=$?
   runs=$((runs + 1))
   local printed
   printed=$(head -n 1 run.out)
