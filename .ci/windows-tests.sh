@@ -4,7 +4,8 @@
 # import, and the same bytes as the Linux release build from the samples,
 # under ASCII names and names beyond it.
 # Run from anywhere. Needs: cmake ninja-build g++-mingw-w64-x86-64 googletest
-# wine64 locales (Debian packages), and the release build's samples
+# locales and Wine (Debian package wine64, or wine on testing), and the
+# release build's samples
 # (cmake --workflow --preset samples) to compare against.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,17 +18,24 @@ rm -rf "$work" && mkdir -p "$work"
 # that test discovery does not race to create it.
 # Wine names files in the locale's character set, so it must be UTF-8.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$PWD/build/windows/wine" LC_ALL=C.UTF-8
+# Wine's loader and server under the names either package gives them.
+wine=$(command -v /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine | head -n 1 || true)
+wineserver=$(command -v /usr/lib/wine/wineserver wineserver | head -n 1 || true)
+if [ -z "$wine" ] || [ -z "$wineserver" ]; then
+  echo "Wine is not installed (Debian package wine64, or wine on testing)"
+  exit 1
+fi
 cmake --preset windows
-/usr/lib/wine/wine64 wineboot --init > /dev/null 2>&1 || true
+"$wine" wineboot --init > /dev/null 2>&1 || true
 # One server for the whole script: left to itself it exits a few seconds
 # after its last client, and a test starting in that moment loses its
 # connection. Its helper processes (services, explorer) are started here with
 # no pipes open, since they outlive every test and would hold a test's output
 # pipe open. The trap stops them all however the script ends.
-trap '/usr/lib/wine/wineserver -k > /dev/null 2>&1 || true' EXIT
-/usr/lib/wine/wineserver -w # the server wineboot started must be gone first
-/usr/lib/wine/wineserver -p < /dev/null > /dev/null 2>&1
-/usr/lib/wine/wine64 wineboot < /dev/null > /dev/null 2>&1
+trap '"$wineserver" -k > /dev/null 2>&1 || true' EXIT
+"$wineserver" -w # the server wineboot started must be gone first
+"$wineserver" -p < /dev/null > /dev/null 2>&1
+"$wine" wineboot < /dev/null > /dev/null 2>&1
 cmake --build --preset windows
 for exe in build/windows/texture/Tavlick.exe build/windows/lights/Orrel.exe; do
   # Statically linked: no DLL beyond those every Windows system has.
@@ -38,16 +46,16 @@ done
 ctest --preset windows
 # The .exe files write the same bytes as the Linux build.
 cp samples/chart.wal samples/base1.txt "$work"
-(cd "$work" && /usr/lib/wine/wine64 "$repo/build/windows/texture/Tavlick.exe" chart.wal &&
-  /usr/lib/wine/wine64 "$repo/build/windows/lights/Orrel.exe" base1.txt)
+(cd "$work" && "$wine" "$repo/build/windows/texture/Tavlick.exe" chart.wal &&
+  "$wine" "$repo/build/windows/lights/Orrel.exe" base1.txt)
 cmp "$work/chart.tga" build/release/samples/chart.tga
 cmp "$work/base1.lit" build/release/samples/base1.lit
 # The same under names beyond ASCII, typed at a shell: the same bytes, and
 # the names in the lines as UTF-8 with Windows line ends.
 tex="chart café Grüße Привет 紋理 🎨.wal" lights="base1 日本 🎨.txt"
 cp samples/chart.wal "$work/$tex" && cp samples/base1.txt "$work/$lights"
-(cd "$work" && /usr/lib/wine/wine64 "$repo/build/windows/texture/Tavlick.exe" "$tex" &&
-  /usr/lib/wine/wine64 "$repo/build/windows/lights/Orrel.exe" "$lights") | tee "$work/log"
+(cd "$work" && "$wine" "$repo/build/windows/texture/Tavlick.exe" "$tex" &&
+  "$wine" "$repo/build/windows/lights/Orrel.exe" "$lights") | tee "$work/log"
 printf 'Converted: %s -> %s\r\n' "$tex" "${tex%wal}tga" "$lights" "${lights%txt}lit" |
   cmp - "$work/log"
 cmp "$work/${tex%wal}tga" build/release/samples/chart.tga
