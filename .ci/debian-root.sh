@@ -41,8 +41,8 @@ work=$(mktemp -d /var/tmp/debian-root.XXXXXX)
 log=$work/quickstart.log
 cleanup() {
   local status=$?
-  if [ -s "$log" ]; then
-    [ $status -eq 0 ] || grep -E '\*\*\*|Failed|Error|error:' "$log" | head -n 40 || true
+  if [ $status -ne 0 ] && [ -s "$log" ]; then
+    grep -E '\*\*\*|Failed|Error|error:' "$log" | head -n 40 || true
     tail -n 12 "$log"
   fi
   # mmdebstrap unmounts what it mounted; this covers a run cut short.
@@ -68,4 +68,5 @@ mmdebstrap --quiet --variant=minbase --aptopt='Acquire::Check-Valid-Until "false
   --customize-hook='chroot "$1" sh -c "g++ --version | head -n 1; cmake --version | head -n 1"' \
   --customize-hook='chroot "$1" runuser -l builder -c "cd src && export CI=true CTEST_PARALLEL_LEVEL=$(nproc) && cmake --workflow --preset samples && cmake --workflow --preset test" > '"$log"' 2>&1' \
   "$suite" "$work/root" "$mirror"
+tail -n 12 "$log"
 echo "Quick start passed on $suite as an ordinary user"

@@ -7,8 +7,9 @@
 #include "platform.h"
 
 // Opens `path` for reading and finds its size. Only a regular file has one
-// worth trusting; opening a FIFO with no writer would also block for ever,
-// so anything else is turned away before it is opened. Sizes must fit a
+// worth trusting, so what was opened is checked before anything is read:
+// the name may have been given to a FIFO or a device since it was looked
+// at, and the open does not wait for a FIFO's writer. Sizes must fit a
 // signed 32-bit count.
 static FILE* open_input(const char* path, size_t* size)
 {
@@ -17,7 +18,7 @@ static FILE* open_input(const char* path, size_t* size)
         print_message("Couldn't read %s\n", path);
         return nullptr;
     }
-    FILE* file = fopen(path, "rb");
+    FILE* file = open_for_reading(path);
     if (file == nullptr) {
         print_message("Couldn't open %s\n", path);
         return nullptr;
@@ -133,28 +134,26 @@ static bool temporary_name(const char* target, uint64_t random, char* name, size
 }
 
 // A regular output, or a missing one, is replaced by a fresh file made beside
-// the file its name finally leads to. False, with nothing touched, when no
-// such file can be made: a link that may not be followed, a path too long,
-// a file or directory the user may not write, no space or inode left.
-static bool open_replacement(const char* path, OutputFile* out)
+// `out->target`, the file its name finally leads to. Gives NotMade, with
+// nothing touched, when no such file can be made: a path too long, a file
+// or directory the user may not write, a directory that takes no new names,
+// no space or inode left; Custody when the previous output's custody could
+// not be carried over (the fresh file is gone again).
+static TemporaryFault open_replacement(OutputFile* out)
 {
-    if (!final_target(path, out->target, sizeof out->target)) return false;
-    // A rename would replace a file the user may not write.
-    if (!may_write(out->target)) return false;
+    // A rename would replace a file the user may not write; a fresh file in
+    // an append-only directory could be neither moved nor removed.
+    if (!may_write(out->target) || directory_is_frozen(out->target)) return TemporaryFault::NotMade;
     uint64_t random = name_entropy();
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    TemporaryFault fault = TemporaryFault::NameTaken;
+    for (int attempt = 0; attempt < 100 && fault == TemporaryFault::NameTaken; ++attempt) {
         random = random * 6364136223846793005u + 1442695040888963407u;
         if (!temporary_name(out->target, random >> 16, out->temporary, sizeof out->temporary))
-            return false;
-        bool exists = false;
-        out->file = create_temporary(out->temporary, out->target, &exists);
-        if (out->file != nullptr) {
-            out->replacing = true;
-            return true;
-        }
-        if (!exists) return false;
+            return TemporaryFault::NotMade;
+        out->file = create_temporary(out->temporary, out->target, &fault);
     }
-    return false;
+    if (fault == TemporaryFault::None) out->replacing = true;
+    return fault;
 }
 
 bool open_output(const char* path, OutputFile* out)
@@ -162,17 +161,24 @@ bool open_output(const char* path, OutputFile* out)
     out->path = path;
     out->file = nullptr;
     out->replacing = false;
-    FileKind kind = path_kind(path);
-    bool opened = false;
-    if (kind == FileKind::Regular || kind == FileKind::Missing) {
-        opened = open_replacement(path, out);
-    } else if (kind == FileKind::Other) {
-        // A device or a FIFO carries the name without being a file on disk.
-        out->file = open_in_place(path);
-        opened = out->file != nullptr;
+    // Every link on the way is checked, whatever the chain ends in: a link
+    // planted in a shared directory must not lead even to a FIFO or a device.
+    TemporaryFault fault = TemporaryFault::NotMade;
+    if (final_target(path, out->target, sizeof out->target)) {
+        FileKind kind = path_kind(out->target);
+        if (kind == FileKind::Regular || kind == FileKind::Missing) {
+            fault = open_replacement(out);
+        } else if (kind == FileKind::Other) {
+            // A device or a FIFO carries the name without being a file on disk.
+            out->file = open_in_place(out->target);
+            if (out->file != nullptr) fault = TemporaryFault::None;
+        }
     }
-    if (!opened) print_message("Couldn't create %s\n", path);
-    return opened;
+    if (fault == TemporaryFault::Custody)
+        print_message("Couldn't write %s\n", path);
+    else if (fault != TemporaryFault::None)
+        print_message("Couldn't create %s\n", path);
+    return fault == TemporaryFault::None;
 }
 
 bool close_stream(FILE* file)

@@ -50,7 +50,9 @@ struct OutputFile {
 };
 
 // Opens the output `path` for writing. On failure prints "Couldn't create"
-// with the path and returns false; nothing has changed on disk.
+// with the path, or "Couldn't write" when the previous output's owner, bits
+// or attributes could not be carried over whole, and returns false; nothing
+// has changed on disk.
 bool open_output(const char* path, OutputFile* out);
 
 // Ends an output: flushes and closes it, checking every result, and puts a

@@ -74,13 +74,21 @@ constexpr size_t kNameLimit = 255;
 size_t directory_length(const char* path);
 
 // The name an output at `path` finally lands on: a chain of symbolic links
-// is followed to the file it points at (which may not exist yet); any other
-// name is itself. False when the result does not fit `size` bytes, and
-// when the chain holds a link that the kernel's rule for shared
-// directories forbids following: one in a sticky world-writable directory
-// (/tmp, a shared drop folder) that belongs neither to this user nor to
-// the directory's owner, which another user may have planted there.
+// (at most kLinkLimit of them, as the kernel allows) is followed to what it
+// points at (which may not exist yet); any other name is itself. False when
+// the result does not fit `size` bytes, when the chain is longer, and when
+// the chain holds a link that the kernel's rule for shared directories
+// forbids following: one in a sticky world-writable directory (/tmp, a
+// shared drop folder) that belongs neither to this user nor to the
+// directory's owner, which another user may have planted there. The rule
+// holds whatever the chain ends in: a file, nothing, a FIFO or a device.
+constexpr int kLinkLimit = 40;
 bool final_target(const char* path, char* target, size_t size);
+
+// True when the directory that holds `path` takes no new names for good:
+// append-only or immutable. A fresh file made there could be neither moved
+// over the output nor removed again.
+bool directory_is_frozen(const char* path);
 
 // False only when `path` exists and this user may not write it.
 bool may_write(const char* path);
@@ -89,17 +97,27 @@ bool may_write(const char* path);
 // temporary files.
 uint64_t name_entropy();
 
+// Why create_temporary gave no file.
+enum class TemporaryFault {
+    None,
+    NameTaken, // something already has the name: try another
+    NotMade,   // no file can be made there
+    Custody,   // made, but the previous output's custody could not be carried
+               // over whole, so it was removed again
+};
+
 // Creates the file `name` exclusively and opens it for writing. When `like`
 // is an existing regular file, the one the new file will replace, the new
-// file takes over its custody: its owner and group where the system allows
-// (root), else its group where this user belongs to it, then its permission
-// bits (set-ID and sticky bits are not kept) and, where they can be copied,
-// its extended attributes and ACLs. From then until drop_temporary the file
-// is removed if a signal ends the run (any signal that ends a process by
-// default, but SIGKILL; on Windows Ctrl-C, Ctrl-Break or a closed console),
-// and the run then ends as that signal asks; a signal the caller ignored
-// stays ignored. Null on failure; *exists tells whether the name was taken.
-FILE* create_temporary(const char* name, const char* like, bool* exists);
+// file takes over its custody whole or not at all: its permission bits
+// (set-ID and sticky bits are not kept) and its extended attributes and
+// ACLs while the file is still this user's, then its owner and group where
+// the system allows (root), else its group where this user belongs to it.
+// From then until drop_temporary the file is removed if a signal ends the
+// run (any signal that ends a process by default, but SIGKILL and those the
+// C library keeps for itself; on Windows Ctrl-C, Ctrl-Break or a closed
+// console), and the run then ends as that signal asks; a signal the caller
+// ignored stays ignored. Null on failure, with the reason in *fault.
+FILE* create_temporary(const char* name, const char* like, TemporaryFault* fault);
 
 // Ends the guard of create_temporary; call after the file has been moved
 // or removed.
@@ -112,12 +130,21 @@ bool replace_file(const char* from, const char* to);
 
 // Opens what carries the name `path`, a device or a FIFO, for writing in
 // place, without waiting for a reader of a FIFO. Never creates, truncates
-// or opens a regular file: null for one.
+// or opens a regular file, and never follows a link: null for either.
 FILE* open_in_place(const char* path);
+
+// Opens `path` for reading in binary mode without waiting on a FIFO that
+// nobody writes; the caller checks with stream_kind what was opened. Null
+// when it cannot be opened.
+FILE* open_for_reading(const char* path);
 
 // A reader of standard output that has gone, or a file-size limit, must end
 // in a failed write that the program reports, not in its death.
 void survive_failed_writes();
+
+// A CPU-time limit must end a run by a signal the guard of create_temporary
+// catches, not by one that leaves the temporary file behind.
+void keep_cpu_limit_catchable();
 
 // For a program's run: from the moment its output is moved into place, the
 // signals that would end it are held until the process exits, so that a run

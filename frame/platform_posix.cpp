@@ -11,7 +11,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -223,9 +226,10 @@ bool final_target(const char* path, char* target, size_t size)
     if (length >= size || size > kPathCapacity) return false;
     memcpy(target, path, length + 1);
     char link[kPathCapacity];
-    for (int depth = 0; depth < 40; ++depth) { // the system's own limit on link chains
+    for (int followed = 0;; ++followed) {
         ssize_t got = readlink(target, link, sizeof link);
-        if (got < 0) return true; // not a link, or nothing there: the name itself
+        if (got < 0) return true;                 // not a link, or nothing there: the name itself
+        if (followed == kLinkLimit) return false; // the kernel's ELOOP
         size_t n = static_cast<size_t>(got);
         if (n >= sizeof link) return false;
         size_t holder = directory_length(target);
@@ -236,7 +240,27 @@ bool final_target(const char* path, char* target, size_t size)
         memcpy(target + dir, link, n);
         target[dir + n] = '\0';
     }
-    return false;
+}
+
+bool directory_is_frozen(const char* path)
+{
+    size_t length = directory_length(path);
+    char dir[kPathCapacity];
+    if (length >= sizeof dir) return false;
+    if (length == 0) {
+        memcpy(dir, ".", 2);
+    } else {
+        memcpy(dir, path, length);
+        dir[length] = '\0';
+    }
+    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false; // then nothing can be made there either
+    int flags = 0;
+    // File systems without such flags refuse the request: nothing is frozen.
+    bool frozen =
+        ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    close(fd);
+    return frozen;
 }
 
 bool may_write(const char* path) { return access(path, W_OK) == 0 || errno == ENOENT; }
@@ -316,48 +340,77 @@ static void guard_temporary(const char* name)
 
 void drop_temporary() { g_temporary_live = 0; }
 
-// Attributes are copied through fixed buffers of the system's largest list
-// of names and largest value.
-static char g_attribute_names[65536];
-static char g_attribute_value[65536];
-
-// Extended attributes carry ACLs among others; each one that cannot be
-// copied (another user's namespace, a file system without them) is left.
-static void copy_attributes(int fd, const char* like)
+// Reads the attribute `name` of `like` into a fresh block sized by what the
+// system reports, and sets it on `fd`. A value that grows between the two
+// calls is asked for again.
+static bool copy_attribute(int fd, const char* like, const char* name)
 {
-    ssize_t listed = listxattr(like, g_attribute_names, sizeof g_attribute_names);
-    size_t size = listed > 0 ? static_cast<size_t>(listed) : 0;
-    for (size_t at = 0; at < size;) {
-        const char* name = g_attribute_names + at;
-        size_t length = strnlen(name, size - at);
-        if (length == size - at) break; // no terminator: a list cut short
-        ssize_t got = getxattr(like, name, g_attribute_value, sizeof g_attribute_value);
-        if (got >= 0) fsetxattr(fd, name, g_attribute_value, static_cast<size_t>(got), 0);
-        at += length + 1;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ssize_t size = getxattr(like, name, nullptr, 0);
+        if (size < 0) return errno == ENODATA; // gone since it was listed
+        auto* value = static_cast<char*>(malloc(size == 0 ? 1 : static_cast<size_t>(size)));
+        if (value == nullptr) return false;
+        ssize_t got = getxattr(like, name, value, static_cast<size_t>(size));
+        bool copied = got >= 0 && fsetxattr(fd, name, value, static_cast<size_t>(got), 0) == 0;
+        int error = errno;
+        free(value);
+        if (got >= 0) return copied;
+        if (error != ERANGE) return error == ENODATA;
     }
+    return false;
 }
 
-// The fresh file takes over the previous output's custody. The change of
-// owner comes first, since it clears set-ID bits; root may give the owner and
-// the group, anyone else the group where they belong to it, and otherwise
-// the file stays theirs. A file with an ACL shows its mask in the group
-// bits: the ACL copied after them puts the owning group's own bits back.
+// Extended attributes carry ACLs among others. Every one is copied, or the
+// copy fails: a replacement that lost an ACL entry would open the file to
+// users it was closed to. The list is read into a block of the size the
+// system reports; a list too long to be read at all fails the copy.
+static bool copy_attributes(int fd, const char* like)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ssize_t size = listxattr(like, nullptr, 0);
+        if (size < 0) return errno == ENOTSUP; // a file system without them
+        if (size == 0) return true;
+        auto* names = static_cast<char*>(malloc(static_cast<size_t>(size)));
+        if (names == nullptr) return false;
+        ssize_t listed = listxattr(like, names, static_cast<size_t>(size));
+        int error = errno;
+        bool copied = listed >= 0;
+        for (ssize_t at = 0; copied && at < listed;) {
+            const char* name = names + at;
+            size_t length = strnlen(name, static_cast<size_t>(listed - at));
+            copied = length < static_cast<size_t>(listed - at) && copy_attribute(fd, like, name);
+            at += static_cast<ssize_t>(length) + 1;
+        }
+        free(names);
+        if (listed >= 0) return copied;
+        if (error != ERANGE) return false; // E2BIG: longer than any list can be
+    }
+    return false;
+}
+
+// The fresh file takes over the previous output's custody. The bits and the
+// attributes come first, while the file is still this user's: once it
+// belongs to another, setting them needs the file-owner capability, which
+// some containers take from root. A file with an ACL shows its mask in the
+// group bits: the ACL copied after them puts the owning group's own bits
+// back. Root may then give the owner and the group, anyone else the group
+// where they belong to it; otherwise the file stays theirs.
 static bool take_custody(int fd, const char* like, const struct stat& previous)
 {
-    int owned = fchown(fd, previous.st_uid, previous.st_gid);
-    if (owned != 0) owned = fchown(fd, static_cast<uid_t>(-1), previous.st_gid);
-    (void)owned;
-    if (fchmod(fd, previous.st_mode & 0777) != 0) return false;
-    copy_attributes(fd, like);
+    if (fchmod(fd, previous.st_mode & 0777) != 0 || !copy_attributes(fd, like)) return false;
+    if (fchown(fd, previous.st_uid, previous.st_gid) != 0) {
+        int owned = fchown(fd, static_cast<uid_t>(-1), previous.st_gid);
+        (void)owned;
+    }
     return true;
 }
 
 // The creation and the guard happen with the signals held back, so that no
 // signal can fall between them. Until it has the previous output's custody
 // the fresh file is open to this user alone.
-FILE* create_temporary(const char* name, const char* like, bool* exists)
+FILE* create_temporary(const char* name, const char* like, TemporaryFault* fault)
 {
-    *exists = false;
+    *fault = TemporaryFault::NotMade;
     if (strlen(name) >= kPathCapacity) return nullptr;
     struct stat previous;
     bool replacing = stat(like, &previous) == 0 && S_ISREG(previous.st_mode);
@@ -365,18 +418,23 @@ FILE* create_temporary(const char* name, const char* like, bool* exists)
     sigset_t before;
     guarded_signals(&held);
     if (sigprocmask(SIG_BLOCK, &held, &before) != 0) return nullptr;
+    // An exclusive creation never follows a link that has the name.
     int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
-    *exists = fd < 0 && errno == EEXIST;
+    if (fd < 0 && errno == EEXIST) *fault = TemporaryFault::NameTaken;
     if (fd >= 0) guard_temporary(name);
     sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
     FILE* file = nullptr;
-    if (!replacing || take_custody(fd, like, previous)) file = fdopen(fd, "wb");
+    bool custody = !replacing || take_custody(fd, like, previous);
+    if (custody) file = fdopen(fd, "wb");
     if (file == nullptr) {
         close(fd);
         unlink(name);
         drop_temporary();
+        if (!custody) *fault = TemporaryFault::Custody;
+        return nullptr;
     }
+    *fault = TemporaryFault::None;
     return file;
 }
 
@@ -392,7 +450,7 @@ bool replace_file(const char* from, const char* to)
 
 FILE* open_in_place(const char* path)
 {
-    int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st;
     int flags = fcntl(fd, F_GETFL);
@@ -405,10 +463,36 @@ FILE* open_in_place(const char* path)
     return file;
 }
 
+FILE* open_for_reading(const char* path)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // Reads of a regular file never wait anyway; the flag only kept the open
+    // from waiting for a writer, should the name lead to a FIFO.
+    int flags = fcntl(fd, F_GETFL);
+    FILE* file = nullptr;
+    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 void survive_failed_writes()
 {
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
+}
+
+// With equal soft and hard limits the kernel ends the run with SIGKILL, which
+// no handler sees, where a soft limit below the hard one would first send
+// SIGXCPU, which the guard handles. A second less is that chance.
+void keep_cpu_limit_catchable()
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_CPU, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur != limit.rlim_max || limit.rlim_cur < 2)
+        return;
+    limit.rlim_cur -= 1;
+    setrlimit(RLIMIT_CPU, &limit);
 }
 
 void hold_signals_once_replaced() { g_hold_once_replaced = true; }

@@ -134,6 +134,9 @@ bool final_target(const char* path, char* target, size_t size)
     return true;
 }
 
+// Windows has no append-only directories.
+bool directory_is_frozen(const char*) { return false; }
+
 bool may_write(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
@@ -184,9 +187,9 @@ static FILE* write_stream(HANDLE h)
 
 // A file that may be written has no permission bits to copy here, and
 // ReplaceFile keeps the previous output's ACL and attributes.
-FILE* create_temporary(const char* name, const char*, bool* exists)
+FILE* create_temporary(const char* name, const char*, TemporaryFault* fault)
 {
-    *exists = false;
+    *fault = TemporaryFault::NotMade;
     size_t length = strlen(name);
     if (length >= kPathCapacity) return nullptr;
     memcpy(g_temporary, name, length + 1);
@@ -194,7 +197,8 @@ FILE* create_temporary(const char* name, const char*, bool* exists)
                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        *exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            *fault = TemporaryFault::NameTaken;
         return nullptr;
     }
     InterlockedExchange(&g_temporary_live, 1);
@@ -203,7 +207,9 @@ FILE* create_temporary(const char* name, const char*, bool* exists)
     if (file == nullptr) {
         DeleteFileA(name);
         drop_temporary();
+        return nullptr;
     }
+    *fault = TemporaryFault::None;
     return file;
 }
 
@@ -239,7 +245,10 @@ FILE* open_in_place(const char* path)
     return write_stream(h);
 }
 
-// Windows sends neither signal.
+FILE* open_for_reading(const char* path) { return fopen(path, "rb"); }
+
+// Windows sends neither signal, and has no CPU-time limits.
 void survive_failed_writes() {}
+void keep_cpu_limit_catchable() {}
 
 void hold_signals_once_replaced() { g_hold_once_replaced = true; }

@@ -11,11 +11,6 @@
 #include "platform.h"
 #include "support.h"
 
-#ifndef _WIN32
-#include <signal.h>
-#include <unistd.h>
-#endif
-
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
@@ -223,6 +218,30 @@ TEST(loader, a_read_that_delivers_nothing_fails)
 }
 #endif
 
+// A temporary is only ever a file the run made itself: a name that is taken,
+// by a file or by a link that leads nowhere yet, is never written through.
+TEST(output, temporaries_are_made_only_where_nothing_is)
+{
+    ScratchDir dir;
+    std::string like = dir / "out.tga";
+    write_file(dir / "taken", "mine");
+    TemporaryFault fault = TemporaryFault::None;
+    EXPECT_EQ(create_temporary((dir / "taken").c_str(), like.c_str(), &fault), nullptr);
+    EXPECT_EQ(fault, TemporaryFault::NameTaken);
+    EXPECT_EQ(read_text(dir / "taken"), "mine");
+#ifndef _WIN32
+    fs::create_symlink("elsewhere", dir.path / "link");
+    EXPECT_EQ(create_temporary((dir / "link").c_str(), like.c_str(), &fault), nullptr);
+    EXPECT_EQ(fault, TemporaryFault::NameTaken);
+    EXPECT_FALSE(fs::exists(dir.path / "elsewhere"));
+#endif
+    FILE* file = create_temporary((dir / "fresh").c_str(), like.c_str(), &fault);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(fault, TemporaryFault::None);
+    EXPECT_TRUE(close_stream(file));
+    drop_temporary();
+}
+
 TEST(output, close_reports_a_write_that_failed)
 {
     ScratchDir dir;
@@ -263,24 +282,4 @@ TEST(output, same_file_is_found_by_identity)
 #ifndef _WIN32
 // From the move into place on, a program's run holds the signals that would
 // end it: a run whose output is in place finishes.
-TEST(output, a_run_whose_output_is_in_place_finishes)
-{
-    ScratchDir dir;
-    std::string path = dir / "out.tga";
-    write_file(path, "previous");
-    pid_t pid = fork();
-    if (pid == 0) {
-        hold_signals_once_replaced();
-        OutputFile out;
-        bool ok = open_output(path.c_str(), &out) && fputs("new", out.file) >= 0 &&
-                  finish_output(&out, true);
-        raise(SIGTERM);
-        raise(SIGUSR1);
-        _exit(ok ? 0 : 1);
-    }
-    int status = finish_program(pid);
-    EXPECT_TRUE(exited_0(status)) << status;
-    EXPECT_EQ(read_text(path), "new");
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
-}
 #endif

@@ -44,17 +44,26 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/capability.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 // Runs `program` on `input` with files limited to 64 KiB: the output, some
@@ -92,6 +101,24 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
+// True when `text` is UTF-8 with no character cut short.
+static bool whole_utf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = lead < 0x80    ? 1
+                        : lead >= 0xf0 ? 4
+                        : lead >= 0xe0 ? 3
+                        : lead >= 0xc0 ? 2
+                                       : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
 // The signal comes once the temporary file is there: the program removes it
 // and ends by that signal, as the shell and make expect of an interruption.
 // Every other run is a first one, with no previous output to keep.
@@ -105,24 +132,32 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
         input += lights;
     ScratchDir dir;
     write_file(dir / "map.txt", input);
-    auto interrupt = [&dir](int sig, const std::function<void()>& prepare) {
+    // `look` sees the run and its temporary's name before the signal.
+    using Look = std::function<void(pid_t, const std::string&)>;
+    auto interrupt = [&dir](
+                         int sig, const std::function<void()>& prepare,
+                         const Look& look = [](pid_t, const std::string&) {}) {
         pid_t pid = start_program(orrel(), "map.txt", dir, prepare);
         int status = 0;
         bool ended = false;
-        while (!ended && temporaries(dir.path).empty()) {
+        std::vector<std::string> found;
+        while (!ended && (found = temporaries(dir.path)).empty()) {
             ended = waitpid(pid, &status, WNOHANG) != 0;
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         EXPECT_FALSE(ended) << "the run ended before its temporary file appeared";
-        if (!ended) kill(pid, sig);
-        return ended ? status : finish_program(pid);
+        if (ended) return status;
+        look(pid, found[0]);
+        kill(pid, sig);
+        return finish_program(pid);
     };
     auto no_core = [] {
         struct rlimit none = {0, 0}; // SIGQUIT and SIGXCPU would dump a core
         setrlimit(RLIMIT_CORE, &none);
     };
     int round = 0;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGXCPU, SIGRTMIN + 2}) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
+                    SIGRTMIN + 2, SIGRTMAX}) {
         bool first = round++ % 2 == 1;
         if (first)
             fs::remove(dir.path / "map.lit");
@@ -138,9 +173,57 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
         EXPECT_EQ(read_text(dir / ".out"), "") << sig;
     }
 
+    // Equal soft and hard CPU-time limits would end the run by SIGKILL, which
+    // leaves the temporary: the run lowers its soft limit so that SIGXCPU,
+    // which it handles, comes a second first.
+    write_file(dir / "map.lit", "previous");
+    auto cpu_limits = [](pid_t pid, const std::string&) {
+        std::ifstream file("/proc/" + std::to_string(pid) + "/limits");
+        std::string limits((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+        size_t at = limits.find("Max cpu time");
+        ASSERT_NE(at, std::string::npos) << limits;
+        std::istringstream line(limits.substr(at + 12));
+        std::string soft, hard;
+        line >> soft >> hard;
+        EXPECT_EQ(soft + " " + hard, "59 60");
+    };
+    int status = interrupt(
+        SIGXCPU,
+        [&no_core] {
+            no_core();
+            struct rlimit cpu = {60, 60};
+            setrlimit(RLIMIT_CPU, &cpu);
+        },
+        cpu_limits);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) << status;
+    EXPECT_EQ(read_text(dir / "map.lit"), "previous");
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+
+    // A target whose name leaves no room for the usual temporary name: the
+    // cut falls between two-byte characters, never inside one.
+    std::string name;
+    for (int i = 0; i < 124; ++i)
+        name += "\xc3\xa9"; // 248 bytes
+    name += ".lit";
+    fs::remove(dir.path / "map.lit");
+    fs::create_symlink(name, dir.path / "map.lit");
+    write_file(dir / name, "previous");
+    status = interrupt(
+        SIGTERM, [] {},
+        [](pid_t, const std::string& temporary) {
+            EXPECT_LE(temporary.size(), 255u);
+            EXPECT_TRUE(whole_utf8(temporary)) << temporary;
+        });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(read_text(dir / name), "previous");
+    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+    fs::remove(dir.path / "map.lit");
+    fs::remove(dir.path / name);
+
     // A signal ignored by whoever started the run stays ignored.
     write_file(dir / "map.lit", "previous");
-    int status = interrupt(SIGTERM, [] { signal(SIGTERM, SIG_IGN); });
+    status = interrupt(SIGTERM, [] { signal(SIGTERM, SIG_IGN); });
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Converted: map.txt -> map.lit\n");
     std::string expected = kWorldHeaderText;
@@ -246,6 +329,41 @@ TEST(replacement, a_reader_that_has_gone_is_no_failure)
     EXPECT_EQ(read_file(dir / "p.tga"), expected_targa(2, 2, Bytes(4, 1)));
 }
 
+// From the moment the output is in place the run finishes, whatever signal
+// comes: here it is stuck writing its last line into a full pipe.
+TEST(replacement, a_run_whose_output_is_in_place_finishes)
+{
+    ScratchDir dir;
+    Bytes pixels(4, 8);
+    write_file(dir / "h.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "h.tga", "previous");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+    char block[4096] = {};
+    while (write(ends[1], block, sizeof block) > 0) {
+    }
+    ASSERT_EQ(fcntl(ends[1], F_SETFL, 0), 0);
+    pid_t pid = start_program(tavlick(), "h.wal", dir, [&ends] {
+        close(ends[0]);
+        dup2(ends[1], 1);
+    });
+    close(ends[1]);
+    for (int i = 0; i < 2000 && read_file(dir / "h.tga") != expected_targa(2, 2, pixels); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(read_file(dir / "h.tga"), expected_targa(2, 2, pixels));
+    kill(pid, SIGTERM);
+    kill(pid, SIGHUP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::string printed;
+    for (ssize_t n; (n = read(ends[0], block, sizeof block)) > 0;)
+        printed.append(block, static_cast<size_t>(n));
+    close(ends[0]);
+    int status = finish_program(pid);
+    EXPECT_TRUE(exited_0(status)) << status;
+    EXPECT_EQ(printed.substr(printed.find('C')), "Converted: h.wal -> h.tga\n");
+}
+
 // Two hops from a subdirectory, the second link relative to its own
 // directory, to a target whose name leaves no room for the usual temporary
 // name. Each wrong reading of the chain lands elsewhere inside the scratch
@@ -276,6 +394,18 @@ TEST(replacement, a_link_keeps_pointing_at_the_new_file)
     EXPECT_EQ(read_file(dir / ("w/x/y/z/" + name)), expected_targa(256, 256, pixels));
     links_kept();
 
+    // The kernel follows a chain of 40 links, and refuses 41.
+    write_file(dir / "c.txt", "");
+    for (int i = 0; i < 40; ++i)
+        fs::create_symlink("c" + std::to_string(i + 1), dir.path / ("c" + std::to_string(i)));
+    fs::create_symlink("c0", dir.path / "c.lit");
+    EXPECT_EQ(run_program(orrel(), {"c.txt"}, dir.path).out, "Couldn't create c.lit\n");
+    EXPECT_FALSE(fs::exists(dir.path / "c40"));
+    fs::remove(dir.path / "c.lit");
+    fs::create_symlink("c1", dir.path / "c.lit");
+    EXPECT_EQ(run_program(orrel(), {"c.txt"}, dir.path).out, "Converted: c.txt -> c.lit\n");
+    EXPECT_EQ(read_text(dir / "c40"), kWorldHeaderText);
+
     // A link to a file yet to be made makes it.
     write_file(dir / "n.txt", "{ }");
     fs::create_symlink("w/new.lit", dir.path / "n.lit");
@@ -287,17 +417,22 @@ TEST(replacement, a_link_keeps_pointing_at_the_new_file)
 
 // In a sticky world-writable directory, as /tmp is, another user's link is
 // not followed, unless that user owns the directory: it could point the
-// output at any file of the user running the program.
+// output at any file of the user running the program, or at a FIFO that user
+// reads or a device the runner may write.
 TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
 {
     if (geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
     ScratchDir dir;
     fs::create_directories(dir.path / "shared");
     fs::create_directories(dir.path / "own");
+    fs::create_directories(dir.path / "closed");
     fs::permissions(dir.path / "shared", fs::perms(01777));
+    // Sticky but writable by its owner alone: no one else can plant a link.
+    fs::permissions(dir.path / "closed", fs::perms(01755));
     write_file(dir / "shared/x.wal", make_texture(2, 2, 44, Bytes(4, 5)));
     write_file(dir / "own/notes.tga", "notes");
     write_file(dir / "own/mine.tga", "mine");
+    write_file(dir / "own/theirs.tga", "theirs");
     auto plant = [&dir](const std::string& link, const std::string& to, unsigned owner) {
         fs::create_symlink(to, dir.path / link);
         ASSERT_EQ(lchown((dir / link).c_str(), owner, owner), 0) << strerror(errno);
@@ -305,16 +440,38 @@ TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
     plant("shared/x.tga", "../own/notes.tga", kNobody);
     plant("shared/d.tga", "../own/new.tga", kNobody);
     plant("shared/m.tga", "../own/mine.tga", 0);
-    fs::copy_file(dir.path / "shared/x.wal", dir.path / "shared/d.wal");
-    fs::copy_file(dir.path / "shared/x.wal", dir.path / "shared/m.wal");
+    plant("closed/t.tga", "../own/theirs.tga", kNobody);
+    // A FIFO with a reader waiting, and a device node of the test's own.
+    std::string fifo = dir / "own/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    plant("shared/f.tga", "../own/fifo", kNobody);
+    bool device = mknod((dir / "own/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (device) plant("shared/n.tga", "../own/null", kNobody);
+    for (const char* name : {"d", "m", "f", "n"})
+        fs::copy_file(dir.path / "shared/x.wal",
+                      dir.path / ("shared/" + std::string(name) + ".wal"));
+    fs::copy_file(dir.path / "shared/x.wal", dir.path / "closed/t.wal");
     fs::path shared = dir.path / "shared";
 
     EXPECT_EQ(run_program(tavlick(), {"x.wal"}, shared).out, "Couldn't create x.tga\n");
     EXPECT_EQ(read_text(dir / "own/notes.tga"), "notes");
     EXPECT_EQ(run_program(tavlick(), {"d.wal"}, shared).out, "Couldn't create d.tga\n");
     EXPECT_FALSE(fs::exists(dir.path / "own/new.tga"));
+    EXPECT_EQ(run_program(tavlick(), {"f.wal"}, shared).out, "Couldn't create f.tga\n");
+    char byte;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "the FIFO's reader got the output";
+    close(reader);
+    if (device) {
+        EXPECT_EQ(run_program(tavlick(), {"n.wal"}, shared).out, "Couldn't create n.tga\n");
+        EXPECT_TRUE(fs::is_character_file(dir.path / "own/null"));
+    }
     EXPECT_EQ(run_program(tavlick(), {"m.wal"}, shared).out, "Converted: m.wal -> m.tga\n");
     EXPECT_EQ(read_file(dir / "own/mine.tga"), expected_targa(2, 2, Bytes(4, 5)));
+    EXPECT_EQ(run_program(tavlick(), {"t.wal"}, dir.path / "closed").out,
+              "Converted: t.wal -> t.tga\n");
+    EXPECT_EQ(read_file(dir / "own/theirs.tga"), expected_targa(2, 2, Bytes(4, 5)));
 
     // The directory's owner's links are followed too.
     ASSERT_EQ(chown(shared.c_str(), kNobody, kNobody), 0);
@@ -336,6 +493,11 @@ TEST(replacement, permission_bits_and_read_only_outputs)
         exited_0(finish_program(start_program(tavlick(), "x.wal", dir, [] { umask(022); }))));
     EXPECT_EQ(read_text(dir / ".out"), "Converted: x.wal -> x.tga\n");
     EXPECT_EQ(fs::status(dir.path / "x.tga").permissions(), fs::perms(0666));
+    // A first output has the bits the umask leaves of 0666.
+    write_file(dir / "f.wal", make_texture(2, 2, 44, pixels));
+    EXPECT_TRUE(
+        exited_0(finish_program(start_program(tavlick(), "f.wal", dir, [] { umask(002); }))));
+    EXPECT_EQ(fs::status(dir.path / "f.tga").permissions(), fs::perms(0664));
 
     if (geteuid() != 0) GTEST_SKIP() << "the rest runs a child as another user, which needs root";
     std::string why;
@@ -359,6 +521,20 @@ TEST(replacement, permission_bits_and_read_only_outputs)
     EXPECT_EQ(read_text(dir / ".out"), "Couldn't create x.tga\n");
     EXPECT_EQ(read_text(dir / "x.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+}
+
+// Turns a directory's append-only flag on or off; false where the file
+// system has no such flag.
+static bool set_append_only(const std::string& path, bool on)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool set = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    set = set && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return set;
 }
 
 // What `getfacl` prints of a file, or "" when the tools are missing.
@@ -386,23 +562,106 @@ TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
         GTEST_SKIP() << "setfacl (package acl) is missing, or this file system has no ACLs";
     std::string acl = acl_of(dir, "x.tga");
     ASSERT_NE(acl, "");
+    // An attribute whose value is empty is an attribute all the same.
+    bool empty_value = setxattr((dir / "x.tga").c_str(), "user.empty", "", 0, 0) == 0;
     EXPECT_EQ(run_program(tavlick(), {"x.wal"}, dir.path).out, "Converted: x.wal -> x.tga\n");
     EXPECT_EQ(read_file(dir / "x.tga"), expected_targa(2, 2, pixels));
     EXPECT_EQ(acl_of(dir, "x.tga"), acl);
+    if (empty_value) {
+        EXPECT_EQ(getxattr((dir / "x.tga").c_str(), "user.empty", nullptr, 0), 0);
+    }
 
     if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    // Set-ID bits are dropped; the owner, the group and the other bits stay,
+    // also for root without the file-owner capability, as some containers
+    // run it: the bits must be set before the file is handed over.
     const unsigned kOtherGroup = 4242; // neither root's group nor nobody's
-    write_file(dir / "y.wal", make_texture(2, 2, 44, pixels));
-    write_file(dir / "y.tga", "previous");
-    ASSERT_EQ(chown((dir / "y.tga").c_str(), kNobody, kOtherGroup), 0);
-    fs::permissions(dir.path / "y.tga", fs::perms(0604));
+    auto check_custody = [&dir, &pixels](const std::string& name, unsigned uid, unsigned gid,
+                                         unsigned mode) {
+        struct stat st;
+        ASSERT_EQ(stat((dir / name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, uid) << name;
+        EXPECT_EQ(st.st_gid, gid) << name;
+        EXPECT_EQ(st.st_mode & 07777, mode) << name;
+        EXPECT_EQ(read_file(dir / name), expected_targa(2, 2, pixels)) << name;
+    };
+    auto previous = [&dir, &pixels](const std::string& name, unsigned uid, unsigned gid,
+                                    unsigned mode) {
+        write_file(dir / (name + ".wal"), make_texture(2, 2, 44, pixels));
+        write_file(dir / (name + ".tga"), "previous");
+        ASSERT_EQ(chown((dir / (name + ".tga")).c_str(), uid, gid), 0);
+        ASSERT_EQ(chmod((dir / (name + ".tga")).c_str(), mode), 0);
+    };
+    previous("y", kNobody, kOtherGroup, 04604);
     EXPECT_EQ(run_program(tavlick(), {"y.wal"}, dir.path).out, "Converted: y.wal -> y.tga\n");
-    struct stat st;
-    ASSERT_EQ(stat((dir / "y.tga").c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, kNobody);
-    EXPECT_EQ(st.st_gid, kOtherGroup);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(read_file(dir / "y.tga"), expected_targa(2, 2, pixels));
+    check_custody("y.tga", kNobody, kOtherGroup, 0604);
+    previous("w", kNobody, kOtherGroup, 04604);
+    EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "w.wal", dir, [] {
+        if (prctl(PR_CAPBSET_DROP, CAP_FOWNER, 0, 0, 0) != 0) _exit(122);
+    }))));
+    EXPECT_EQ(read_text(dir / ".out"), "Converted: w.wal -> w.tga\n");
+    check_custody("w.tga", kNobody, kOtherGroup, 0604);
+
+    // A user who belongs to the output's group keeps that group.
+    std::string why;
+    std::string program = program_for_others(tavlick(), dir, &why);
+    if (!program.empty()) {
+        fs::permissions(dir.path, fs::perms(0777));
+        previous("g", 0, kOtherGroup, 0664);
+        EXPECT_TRUE(exited_0(finish_program(start_program(program, "g.wal", dir, [] {
+            gid_t groups[] = {kOtherGroup};
+            if (setgroups(1, groups) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+                _exit(121);
+        }))));
+        EXPECT_EQ(read_text(dir / ".out"), "Converted: g.wal -> g.tga\n");
+        check_custody("g.tga", kNobody, kOtherGroup, 0664);
+        fs::permissions(dir.path, fs::perms(0700));
+    }
+
+    // Nothing new may be made in an append-only directory: a fresh file there
+    // could be neither moved over the output nor removed.
+    fs::create_directories(dir.path / "a");
+    write_file(dir / "a/x.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "a/x.tga", "previous");
+    if (set_append_only(dir / "a", true)) {
+        EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "a/x.wal", dir))));
+        EXPECT_EQ(read_text(dir / ".out"), "Couldn't create a/x.tga\n");
+        EXPECT_EQ(names_in(dir.path / "a"), (std::vector<std::string>{"x.tga", "x.wal"}));
+        set_append_only(dir / "a", false);
+    }
+
+    // More attribute names than a list can hold (64 KiB), beside an ACL: a
+    // copy that cannot be whole is no replacement.
+    std::string image = dir / "xfs.img";
+    fs::path xfs = dir.path / "xfs";
+    fs::create_directories(xfs);
+    {
+        std::ofstream(image).close();
+    }
+    fs::resize_file(image, 320u << 20);
+    if (std::system(("mkfs.xfs -q '" + image + "' > /dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "mkfs.xfs (package xfsprogs) is missing or failed";
+    if (std::system(
+            ("mount -o loop '" + image + "' '" + xfs.string() + "' 2> /dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount an XFS image here (no loop devices?)";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{xfs};
+    write_file(dir / "xfs/x.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "xfs/x.tga", "previous");
+    std::string target = dir / "xfs/x.tga";
+    ASSERT_EQ(
+        std::system(("setfacl -m u:" + std::to_string(kNobody) + ":r '" + target + "'").c_str()),
+        0);
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "user." + std::string(240, 'a') + std::to_string(i);
+        ASSERT_EQ(setxattr(target.c_str(), name.c_str(), "v", 1, 0), 0) << strerror(errno);
+    }
+    EXPECT_TRUE(exited_0(finish_program(start_program(tavlick(), "xfs/x.wal", dir))));
+    EXPECT_EQ(read_text(dir / ".out"), "Couldn't write xfs/x.tga\n");
+    EXPECT_EQ(read_text(target), "previous");
+    EXPECT_EQ(temporaries(xfs), std::vector<std::string>{});
 }
 
 // A small file system of the test's own, filled to its last inode and block.
