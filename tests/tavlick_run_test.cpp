@@ -86,22 +86,6 @@ TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
 #endif
 }
 
-TEST(tavlick_run, bad_headers_leave_no_output)
-{
-    ScratchDir dir;
-    write_file(dir / "short.wal", Bytes(43, 0));
-    EXPECT_EQ(run_program(tavlick(), {"short.wal"}, dir.path).out,
-              "Bad texture short.wal: shorter than its 44-byte header\n");
-    write_file(dir / "past.wal", make_texture(16, 16, 44, Bytes(255, 1)));
-    EXPECT_EQ(run_program(tavlick(), {"past.wal"}, dir.path).out,
-              "Bad texture past.wal: pixel block of 16 x 16 at offset 44 runs past the end of the "
-              "file\n");
-    write_file(dir / "wide.wal", make_texture(INT32_MAX, 2, 44, {}));
-    EXPECT_EQ(run_program(tavlick(), {"wide.wal"}, dir.path).out,
-              "Bad texture wide.wal: 2147483647 x 2 pixels is too many\n");
-    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"past.wal", "short.wal", "wide.wal"}));
-}
-
 TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
 {
     ScratchDir dir;
