@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <optional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "support.h"
 
 // Runs `tool` on `name` in `dir` and checks that it left the directory as
@@ -35,26 +39,34 @@ TEST(bad_input, texture_headers_refused_whole)
 }
 
 #ifndef _WIN32
-TEST(bad_input, a_directory_as_input)
+TEST(bad_input, inputs_without_a_size)
 {
     ScratchDir dir;
     fs::create_directory(dir.path / "maps.wal");
     fs::create_directory(dir.path / "maps.txt");
+    ASSERT_EQ(mkfifo((dir / "fifo.wal").c_str(), 0600), 0);
     EXPECT_EQ(run(tavlick(), dir, "maps.wal"), "Couldn't read maps.wal\n");
     EXPECT_EQ(run(orrel(), dir, "maps.txt"), "Couldn't read maps.txt\n");
+    EXPECT_EQ(run(tavlick(), dir, "fifo.wal"), "Couldn't read fifo.wal\n");
 }
 
 // The link stays a link and the device stays a device: a program must never
-// remove what an output name merely points at.
+// remove what an output name merely points at. A long light list fails at a
+// write in the middle of its translation, a short one at its last.
 TEST(bad_input, an_output_linked_to_dev_full)
 {
     ScratchDir dir;
     write_file(dir / "full.wal", make_texture(4, 4, 44, Bytes(16, 3)));
     write_file(dir / "full.txt", "{ origin 1 2 3 }\n");
-    fs::create_symlink("/dev/full", dir.path / "full.tga");
-    fs::create_symlink("/dev/full", dir.path / "full.lit");
+    std::string many;
+    for (int i = 0; i < 50000; ++i)
+        many += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
+    write_file(dir / "long.txt", many);
+    for (const char* name : {"full.tga", "full.lit", "long.lit"})
+        fs::create_symlink("/dev/full", dir.path / name);
     EXPECT_EQ(run(tavlick(), dir, "full.wal"), "Couldn't write full.tga\n");
     EXPECT_EQ(run(orrel(), dir, "full.txt"), "Couldn't write full.lit\n");
+    EXPECT_EQ(run(orrel(), dir, "long.txt"), "Couldn't write long.lit\n");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
