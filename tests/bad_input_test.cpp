@@ -132,7 +132,17 @@ TEST(bad_input, light_lists_in_other_encodings)
          one_light},
         {"an unknown key in another case", "{ ORIGIN 1 2 3 }", "Error: Token \"ORIGIN\"\n",
          kWorld + light(0)},
+        // A UTF-8 mark is three bytes from 0x80 up, which separate like blanks.
+        {"a UTF-8 mark", "\xef\xbb\xbf{ }", converted, kWorld + light(0) + "}\n"},
     });
+    // UTF-16, in either byte order, is refused before any output.
+    for (const std::string& utf16 :
+         {std::string("\xff\xfe{\0 \0}\0", 8), std::string("\xfe\xff\0{\0 \0}", 8)}) {
+        ScratchDir dir;
+        write_file(dir / "l.txt", utf16);
+        EXPECT_EQ(run(orrel(), dir, "l.txt"),
+                  "Couldn't convert l.txt: UTF-16 text; save it as plain text\n");
+    }
 }
 
 TEST(bad_input, light_lists_with_huge_tokens)
