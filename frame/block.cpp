@@ -5,10 +5,6 @@
 
 #include "platform.h"
 
-// Large blocks are backed by huge pages where the system offers them: a
-// first write to a fresh small page costs a page fault, and for large
-// conversions those faults outweigh the conversion itself.
-//
 // Builds with AddressSanitizer take plain memory for every block: the
 // sanitizer watches only what the allocator hands out, so a mapped block
 // would hide a read or write past its end. Builds for valgrind's leak check
@@ -29,48 +25,26 @@ constexpr bool kMapLargeBlocks = false;
 constexpr bool kMapLargeBlocks = true;
 #endif
 
-constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kPage = 4096;
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kSmallestMappedBlock = kHugePage / 8;
+constexpr size_t kPopulatedBlock = size_t{64} << 20;
 
-// Whether a block takes huge pages follows what the kernel reports, not
-// one machine's timing, because the cost of a huge page differs by a factor
-// of fifty between machines and between runs:
-//
-// - Where faults in a region that asks for huge pages compact memory
-//   themselves (transparent huge page defrag "always", "madvise" or
-//   "defer+madvise", Debian's default being "madvise") and too few free
-//   2 MiB blocks are on hand, each fault may stall on compaction: hundreds
-//   of direct compaction stalls and a quarter of the runs twice as long
-//   were seen on such a machine. Huge pages are then taken only when
-//   /proc/buddyinfo lists twice the blocks a mapping needs.
-// - Where free memory goes back to a hypervisor (a virtio balloon with free
-//   page reporting), a free 2 MiB block has usually been handed back, and
-//   the host must back it again at the first touch. On the 2-core virtual
-//   machine the benchmark runs on (Debian 12 guest, kernel 6.18, THP
-//   enabled and defrag "madvise", no compaction stall in any run), touching
-//   fresh memory took per 64 MiB: 30 ms in small pages, 3.4 ms in huge pages
-//   the host still backed, and 150 to 220 ms in huge pages it had taken
-//   back. Blocks freed by the run before are reused while still backed,
-//   which is why a 4096 x 4096 texture (16 MiB in, 48 MiB out) converts in
-//   0.7 of the I/O floor's time, but blocks as large as an 8192 x 8192
-//   texture's (64 MiB in, 192 MiB out) outgrow what such runs leave behind:
-//   with huge pages the median of 15 runs was 1.9 times the floor's, its
-//   upper quartile 2.1 times. There, blocks from this size on take small
-//   pages, faulted in by the mapping itself.
-constexpr size_t kLargestHugeBlock = size_t{64} << 20;
-
-// Whether a mapping of `length` bytes asks for huge pages. The kernel's
-// report is read at the first large block of the run; the free blocks the
-// run itself takes are counted off it.
-static bool take_huge_pages(size_t length)
+// A fresh small page costs a fault at its first write, and a block of some
+// hundred KiB already takes more faults than one huge page costs to clear;
+// smaller blocks stay with the allocator. A block is mapped in whole pages,
+// so its last, partly used page is still a huge one. The largest blocks
+// outgrow the memory that runs before them freed, and fresh huge pages can
+// then cost more than small ones (where free memory goes back to a
+// hypervisor, the host must back each again), so those are faulted in whole
+// by the mapping itself, which costs no more than plain memory. The rule
+// reads nothing from the system, so nothing can make a run wait on it.
+BlockMapping block_mapping(size_t size)
 {
-    static HugePageReport report = huge_page_report();
-    size_t pages = length / kHugePage;
-    if (!report.offered) return false;
-    if (report.faults_compact && report.free_huge < 2 * pages) return false;
-    if (report.host_takes_back && length >= kLargestHugeBlock) return false;
-    report.free_huge -= report.free_huge < pages ? report.free_huge : pages;
-    return true;
+    if (size < kSmallestMappedBlock || size > SIZE_MAX / 2) return {BlockPages::Plain, 0};
+    bool populated = size >= kPopulatedBlock;
+    size_t page = populated ? kPage : kHugePage;
+    return {populated ? BlockPages::Populated : BlockPages::Huge, (size + page - 1) / page * page};
 }
 
 // Bookkeeping kept just below each block, so that free_block needs only the
@@ -81,29 +55,16 @@ struct BlockHeader {
 };
 static_assert(sizeof(BlockHeader) <= kBlockAlignment, "the header fits below the block");
 
-// How many bytes to map for `size`, or 0 when plain memory serves better:
-// below one huge page, mapping buys nothing. A last huge page that would be
-// nearly full is taken whole, since a few unused bytes cost less than
-// hundreds of small-page faults; a shorter tail stays in small pages.
-static size_t mapped_length(size_t size)
-{
-    if (!kMapLargeBlocks) return 0;
-    constexpr size_t kNearlyFull = kHugePage - kHugePage / 8;
-    size_t tail = size % kHugePage;
-    if (size < kHugePage && tail < kNearlyFull) return 0;
-    return tail >= kNearlyFull ? size - tail + kHugePage : (size + kPage - 1) & ~(kPage - 1);
-}
-
 unsigned char* alloc_block(size_t size)
 {
-    if (size > SIZE_MAX - kHugePage - kPage) return nullptr;
+    if (size > SIZE_MAX / 2) return nullptr;
     BlockHeader header = {nullptr, 0};
     unsigned char* data = nullptr;
-    if (size_t length = mapped_length(size); length != 0) {
+    if (BlockMapping mapping = block_mapping(size); kMapLargeBlocks && mapping.length != 0) {
         // The header takes a small page of its own below the aligned block.
-        bool huge = take_huge_pages(length);
-        data =
-            map_pages(kPage, length, huge ? kHugePage : kPage, huge, &header.start, &header.mapped);
+        bool huge = mapping.pages == BlockPages::Huge;
+        data = map_pages(kPage, mapping.length, huge ? kHugePage : kPage, huge, &header.start,
+                         &header.mapped);
     }
     if (data == nullptr) {
         // The block ends exactly where the allocation does, so that the

@@ -39,19 +39,6 @@ unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool hu
                          size_t* total);
 void unmap_pages(void* start, size_t total);
 
-// What the system says of huge pages for a fresh mapping, read from the
-// kernel once per run.
-struct HugePageReport {
-    bool offered;         // a region that asks for them may get them
-    bool faults_compact;  // such a fault compacts memory itself when none is free
-    size_t free_huge;     // free blocks that could back a huge page, now
-                          // (counted only where faults compact)
-    bool host_takes_back; // free memory goes back to a hypervisor (balloon
-                          // free page reporting), so free huge pages are
-                          // likely not backed by the host
-};
-HugePageReport huge_page_report();
-
 // Plain memory aligned to `alignment` (a power of two, at most 4096);
 // released with free_aligned. Null when memory is short.
 void* alloc_aligned(size_t alignment, size_t size);

@@ -100,8 +100,6 @@ unsigned char* map_pages(size_t, size_t, size_t, bool, void**, size_t*) { return
 
 void unmap_pages(void*, size_t) {}
 
-HugePageReport huge_page_report() { return {false, false, 0, false}; }
-
 void* alloc_aligned(size_t alignment, size_t size)
 {
     return _aligned_malloc(size == 0 ? 1 : size, alignment);

@@ -115,6 +115,44 @@ TEST(loader, large_files_arrive_whole_and_in_order)
     }
 }
 
+// Which blocks are mapped, in which pages, and how much: whole pages always,
+// so that a block whose last page is nearly full keeps its last bytes.
+TEST(block, sizes_take_plain_memory_huge_pages_or_populated_pages)
+{
+    constexpr size_t kMiB = size_t{1} << 20;
+    const struct {
+        size_t size;
+        BlockPages pages;
+        size_t length;
+    } cases[] = {
+        {0, BlockPages::Plain, 0},
+        {256 * 1024 - 1, BlockPages::Plain, 0},
+        {256 * 1024, BlockPages::Huge, 2 * kMiB},
+        {2 * kMiB - 1, BlockPages::Huge, 2 * kMiB},
+        {2 * kMiB, BlockPages::Huge, 2 * kMiB},
+        {2 * kMiB + 1, BlockPages::Huge, 4 * kMiB},
+        {6 * kMiB - 1, BlockPages::Huge, 6 * kMiB},
+        {64 * kMiB - 1, BlockPages::Huge, 64 * kMiB},
+        {64 * kMiB, BlockPages::Populated, 64 * kMiB},
+        {64 * kMiB + 1, BlockPages::Populated, 64 * kMiB + 4096},
+        {SIZE_MAX, BlockPages::Plain, 0},
+    };
+    for (const auto& c : cases) {
+        BlockMapping mapping = block_mapping(c.size);
+        EXPECT_EQ(mapping.pages, c.pages) << c.size;
+        EXPECT_EQ(mapping.length, c.length) << c.size;
+        // Every byte of the block can be written, the last one too.
+        unsigned char* data = alloc_block(c.size);
+        if (c.size == SIZE_MAX) {
+            EXPECT_EQ(data, nullptr);
+            continue;
+        }
+        ASSERT_NE(data, nullptr) << c.size;
+        if (c.size > 0) data[0] = data[c.size - 1] = 1;
+        free_block(data);
+    }
+}
+
 // A text ends at its first zero byte, and the scan may read a whole padding
 // of zeros past it, wherever the file's own bytes end. The zero is looked
 // for request by request as the file is read: cuts on each side of a

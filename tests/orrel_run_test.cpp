@@ -62,24 +62,3 @@ TEST(orrel_run, refuses_an_input_that_is_its_own_output)
               "Input and output are the same file: real.txt\n");
     EXPECT_EQ(read_text(dir / "real.txt"), "{ }");
 }
-
-#ifndef _WIN32
-TEST(orrel_run, output_failures_are_reported_and_cleaned_up)
-{
-    ScratchDir dir;
-    fs::create_symlink("/dev/full", dir.path / "small.lit");
-    fs::create_symlink("/dev/full", dir.path / "large.lit");
-    write_file(dir / "small.txt", "{ }");
-    std::string many;
-    for (int i = 0; i < 50000; ++i)
-        many += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
-    write_file(dir / "large.txt", many);
-    EXPECT_EQ(run_program(orrel(), {"small.txt"}, dir.path).out, "Couldn't write small.lit\n");
-    EXPECT_EQ(run_program(orrel(), {"large.txt"}, dir.path).out, "Couldn't write large.lit\n");
-    EXPECT_TRUE(fs::is_symlink(dir.path / "large.lit"));
-
-    fs::create_directory(dir.path / "busy.lit");
-    write_file(dir / "busy.txt", "{ }");
-    EXPECT_EQ(run_program(orrel(), {"busy.txt"}, dir.path).out, "Couldn't create busy.lit\n");
-}
-#endif

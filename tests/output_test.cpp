@@ -5,22 +5,6 @@
 
 #include "support.h"
 
-TEST(replacement, utf16_light_lists_are_refused_before_any_output)
-{
-    ScratchDir dir;
-    write_file(dir / "le.txt", std::string("\xff\xfe{\0 \0}\0", 8));
-    write_file(dir / "be.txt", std::string("\xfe\xff\0{\0 \0}", 8));
-    write_file(dir / "u8.txt", "\xef\xbb\xbf{ }");
-    for (const char* name : {"le", "be"}) {
-        std::string input = std::string(name) + ".txt";
-        RunResult r = run_program(orrel(), {input}, dir.path);
-        EXPECT_EQ(r.out, "Couldn't convert " + input + ": UTF-16 text; save it as plain text\n");
-        EXPECT_FALSE(fs::exists(dir.path / (std::string(name) + ".lit")));
-    }
-    // A UTF-8 mark is three bytes from 0x80 up, which separate like blanks.
-    EXPECT_EQ(run_program(orrel(), {"u8.txt"}, dir.path).out, "Converted: u8.txt -> u8.lit\n");
-}
-
 TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 {
     ScratchDir dir;

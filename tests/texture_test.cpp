@@ -118,43 +118,68 @@ static std::string check(const Bytes& file, TextureHeader* header)
     return printed;
 }
 
-static Bytes header_only(int32_t width, int32_t height, int32_t offset)
+// A header naming `width` x `height` at `offset`, followed by `length`
+// bytes of pixel data whatever the header says.
+static Bytes texture_with(int32_t width, int32_t height, int32_t offset, size_t length)
 {
-    return texture_header(width, height, offset);
+    Bytes file = texture_header(width, height, offset);
+    file.insert(file.end(), length, 7);
+    return file;
 }
 
+// Each field is checked apart, in 64 bits: a product or a sum that wraps in
+// 32 bits must not pass for a small one.
 TEST(texture_header, faults_are_named_in_one_line)
 {
+    const int32_t kMax = INT32_MAX;
+    const int32_t kMin = INT32_MIN;
+    const std::string past = " runs past the end of the file\n";
+    const std::string many = " pixels is too many\n";
     TextureHeader h;
     struct Case {
         Bytes file;
-        const char* message;
+        std::string message; // after "Bad texture t.wal: "
     } cases[] = {
-        {Bytes(43, 0), "Bad texture t.wal: shorter than its 44-byte header\n"},
-        {make_texture(-1, 2, 44, {}), "Bad texture t.wal: negative size -1 x 2\n"},
-        {make_texture(2, INT32_MIN, 44, {}), "Bad texture t.wal: negative size 2 x -2147483648\n"},
-        {header_only(1, 1, -44), "Bad texture t.wal: negative pixel offset -44\n"},
-        {make_texture(65536, 65536, 44, {}),
-         "Bad texture t.wal: 65536 x 65536 pixels is too many\n"},
-        {make_texture(2, 2, 44, {1, 2, 3}),
-         "Bad texture t.wal: pixel block of 2 x 2 at offset 44 runs past the end of the file\n"},
-        {header_only(0, 0, INT32_MAX),
-         "Bad texture t.wal: pixel block of 0 x 0 at offset 2147483647 runs past the end of the "
-         "file\n"},
+        {Bytes{}, "shorter than its 44-byte header\n"},
+        {Bytes(43, 0x5a), "shorter than its 44-byte header\n"},
+        {texture_with(-1, 4, 44, 16), "negative size -1 x 4\n"},
+        {texture_with(4, -1, 44, 16), "negative size 4 x -1\n"},
+        {texture_with(kMin, 4, 44, 16), "negative size -2147483648 x 4\n"},
+        {texture_with(2, kMin, 44, 16), "negative size 2 x -2147483648\n"},
+        {texture_with(4, 4, -1, 16), "negative pixel offset -1\n"},
+        {texture_with(4, 4, kMin, 16), "negative pixel offset -2147483648\n"},
+        // 65536 x 65536 wraps to 0, 65537 x 65537 to 131073 (which this
+        // file holds), 46341 x 46341 to a negative count.
+        {texture_with(65536, 65536, 44, 0), "65536 x 65536" + many},
+        {texture_with(65537, 65537, 44, 131073), "65537 x 65537" + many},
+        {texture_with(46341, 46341, 44, 16), "46341 x 46341" + many},
+        {texture_with(kMax, kMax, 44, 16), "2147483647 x 2147483647" + many},
+        {texture_with(kMax, 1, 44, 16), "pixel block of 2147483647 x 1 at offset 44" + past},
+        {texture_with(1, kMax, 44, 16), "pixel block of 1 x 2147483647 at offset 44" + past},
+        {texture_with(4, 4, kMax, 16), "pixel block of 4 x 4 at offset 2147483647" + past},
+        {texture_with(0, 0, kMax, 0), "pixel block of 0 x 0 at offset 2147483647" + past},
+        {texture_with(1, 1, 44, 0), "pixel block of 1 x 1 at offset 44" + past},
+        {texture_with(5, 4, 44, 19), "pixel block of 5 x 4 at offset 44" + past},
+        {texture_with(4, 5, 44, 19), "pixel block of 4 x 5 at offset 44" + past},
+        {texture_with(4, 4, 45, 16), "pixel block of 4 x 4 at offset 45" + past},
+        {texture_with(0, 4, 61, 16), "pixel block of 0 x 4 at offset 61" + past},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(check(c.file, &h), c.message);
+        EXPECT_EQ(check(c.file, &h), "Bad texture t.wal: " + c.message) << c.file.size();
 }
 
+// The same fields one step back inside the file.
 TEST(texture_header, accepts_blocks_that_end_exactly_at_the_end)
 {
     TextureHeader h;
-    EXPECT_EQ(check(make_texture(2, 2, 44, {1, 2, 3, 4}), &h), "");
-    EXPECT_EQ(h.width, 2);
+    EXPECT_EQ(check(texture_with(4, 4, 44, 16), &h), "");
+    EXPECT_EQ(h.width, 4);
+    EXPECT_EQ(h.height, 4);
     EXPECT_EQ(h.pixel_offset, 44);
     // A block may overlap the header, and an empty block may sit at the end.
-    EXPECT_EQ(check(make_texture(4, 11, 0, {}), &h), "");
-    EXPECT_EQ(check(make_texture(0, 5, 44, {}), &h), "");
+    EXPECT_EQ(check(texture_with(4, 11, 0, 0), &h), "");
+    EXPECT_EQ(check(texture_with(0, 4, 60, 16), &h), "");
+    EXPECT_EQ(check(texture_with(0, 0, 0, 0), &h), "");
 }
 
 // Every truncation of a valid file, and every single-byte change of its
