@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "names.h"
+#include "tool.h"
 
 int console_main(int argc, char** argv, const ToolProfile& profile)
 {

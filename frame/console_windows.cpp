@@ -13,7 +13,7 @@
 
 #include <windows.h>
 
-#include "names.h"
+#include "tool.h"
 
 // msvcrt's own parse of the wide command line, the one argv comes from.
 extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int glob, int* startup);

@@ -100,8 +100,6 @@ void release_block(FileBlock* block)
     *block = FileBlock{};
 }
 
-static_assert(kOutputPathCapacity == kPathCapacity, "one bound for every output path");
-
 // What a temporary name adds to the output's: two dots, six random
 // symbols and ".tmp".
 constexpr size_t kTemporaryExtra = 12;

@@ -5,14 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform.h"
 #include "text_block.h"
 
 // Requests to the file stream never ask for more than this many bytes.
 constexpr size_t kReadChunk = 65536;
-
-// Longest output path, link targets and temporary names included (the
-// platform's kPathCapacity).
-constexpr size_t kOutputPathCapacity = 4096;
 
 // One block holding a whole file (see block.h). The owner releases it with
 // release_block.
@@ -45,8 +42,8 @@ struct OutputFile {
     FILE* file = nullptr;
     const char* path = nullptr;
     bool replacing = false;
-    char target[kOutputPathCapacity];
-    char temporary[kOutputPathCapacity];
+    char target[kPathCapacity];
+    char temporary[kPathCapacity];
 };
 
 // Opens the output `path` for writing. On failure prints "Couldn't create"

@@ -1,6 +1,9 @@
-// What the frame needs of the operating system. Each system has its own
-// source (platform_posix.cpp, platform_windows.cpp) and CMake picks one;
-// every function means the same on both.
+// What the frame needs of the operating system. Windows has one source
+// (platform_windows.cpp); elsewhere each concern has its own: files_posix.cpp
+// (kinds, inputs, writing in place, memory), links_posix.cpp (where an output
+// lands), custody_posix.cpp (the fresh file and its rename) and
+// signal_guard_posix.cpp. CMake picks them; every function means the same on
+// both.
 #pragma once
 
 #include <cstddef>

@@ -7,9 +7,9 @@
 
 #include "block.h"
 #include "file_io.h"
-#include "names.h"
 #include "platform.h"
 #include "support.h"
+#include "tool.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;

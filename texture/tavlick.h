@@ -1,6 +1,6 @@
 #pragma once
 
-#include "names.h"
+#include "tool.h"
 
 extern const ToolProfile kTavlickProfile;
 

@@ -1,4 +1,4 @@
-#include "names.h"
+#include "tool.h"
 
 #include <cstdio>
 #include <cstring>

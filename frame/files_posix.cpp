@@ -1,0 +1,119 @@
+// What the frame asks of the system about files, on Linux: their kinds and
+// sizes, opening inputs and what is written in place, and plain and mapped
+// memory for whole-file blocks.
+#include "platform.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static FileKind kind_of(const struct stat& st)
+{
+    if (S_ISREG(st.st_mode)) return FileKind::Regular;
+    if (S_ISDIR(st.st_mode)) return FileKind::Directory;
+    return FileKind::Other;
+}
+
+FileKind path_kind(const char* path)
+{
+    struct stat st;
+    return stat(path, &st) == 0 ? kind_of(st) : FileKind::Missing;
+}
+
+FileKind stream_kind(FILE* file)
+{
+    struct stat st;
+    return fstat(fileno(file), &st) == 0 ? kind_of(st) : FileKind::Missing;
+}
+
+bool same_file(const char* a, const char* b)
+{
+    struct stat sa;
+    struct stat sb;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+int64_t stream_size(FILE* file)
+{
+    off_t here = ftello(file);
+    if (here < 0 || fseeko(file, 0, SEEK_END) != 0) return -1;
+    off_t size = ftello(file);
+    if (fseeko(file, here, SEEK_SET) != 0) return -1;
+    return static_cast<int64_t>(size);
+}
+
+FILE* open_in_place(const char* path)
+{
+    int fd = open(path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    int flags = fcntl(fd, F_GETFL);
+    FILE* file = nullptr;
+    // Writes wait as usual once the open has not.
+    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && flags >= 0 &&
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, "wb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+FILE* open_for_reading(const char* path)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // Reads of a regular file never wait anyway; the flag only kept the open
+    // from waiting for a writer, should the name lead to a FIFO.
+    int flags = fcntl(fd, F_GETFL);
+    FILE* file = nullptr;
+    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
+                         size_t* total)
+{
+    // Map more than needed, then give back the parts below and above the
+    // aligned range, so that the kernel can back it with huge pages.
+    size_t span = before + length + alignment;
+    int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+#ifdef MAP_POPULATE
+    // One call faults in every small page, far cheaper than a fault each.
+    if (!huge) flags |= MAP_POPULATE;
+#endif
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, flags, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    // Offsets from the start of the mapping, so that every pointer below is
+    // derived from `raw` itself.
+    auto* base = static_cast<unsigned char*>(raw);
+    uintptr_t first = reinterpret_cast<uintptr_t>(raw);
+    size_t lead = static_cast<size_t>(
+        ((first + before + alignment - 1) & ~(uintptr_t{alignment} - 1)) - first - before);
+    unsigned char* keep = base + lead;
+    unsigned char* aligned = keep + before;
+    if (lead > 0) munmap(base, lead);
+    size_t trail = span - lead - before - length;
+    if (trail > 0) munmap(aligned + length, trail);
+#ifdef MADV_HUGEPAGE
+    if (huge) madvise(aligned, length, MADV_HUGEPAGE);
+#endif
+    *start = keep;
+    *total = before + length;
+    return aligned;
+}
+
+void unmap_pages(void* start, size_t total) { munmap(start, total); }
+
+void* alloc_aligned(size_t alignment, size_t size)
+{
+    void* p = nullptr;
+    return posix_memalign(&p, alignment, size == 0 ? 1 : size) == 0 ? p : nullptr;
+}
+
+void free_aligned(void* p) { free(p); }
