@@ -8,12 +8,18 @@
 // discarded whole.
 constexpr size_t kMaxToken = 512;
 
-// Returns the next token of the text at *cursor, any position in a
-// TextBlock's text (text_block.h), and moves the cursor past it. The token
-// lives in one process-wide buffer that the next call overwrites. At the end
-// of the text the token is empty and the cursor becomes null; every later
-// call returns the empty token again.
-const char* next_token(const char** cursor);
+// A token as it lies in the text: `length` bytes at `text`, not ended by a
+// zero.
+struct TokenView {
+    const char* text;
+    size_t length;
+};
 
-// The same, also giving the token's length.
-const char* next_token(const char** cursor, size_t* length);
+// Reads the next token of the zero-ended text at *cursor and moves the
+// cursor past it. At the end of the text the token is empty and the cursor
+// becomes null; every later call returns the empty token again.
+TokenView read_token(const char** cursor);
+
+// The same token, ended by a zero in one process-wide buffer that the next
+// call overwrites.
+const char* next_token(const char** cursor);
