@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 enum class KeyAction {
     OpenLight,  // numbered comment, "{", the light class line
@@ -13,8 +14,8 @@ enum class KeyAction {
 };
 
 struct LightKey {
-    const char* token; // matched whole and case-sensitively
-    int values;        // tokens that follow and belong to this key
+    std::string_view token; // matched whole and case-sensitively
+    int values;             // tokens that follow and belong to this key
     KeyAction action;
 };
 

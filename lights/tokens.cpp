@@ -9,7 +9,7 @@ static char g_token[kMaxToken + 1];
 // to plain ASCII), the rest are ordinary characters.
 static bool is_ordinary(char c) { return static_cast<signed char>(c) > ' '; }
 
-TokenView read_token(const char** cursor)
+std::string_view read_token(const char** cursor)
 {
     const char* p = *cursor;
     if (p == nullptr) return {"", 0};
@@ -48,8 +48,8 @@ TokenView read_token(const char** cursor)
 
 const char* next_token(const char** cursor)
 {
-    TokenView token = read_token(cursor);
-    memcpy(g_token, token.text, token.length);
-    g_token[token.length] = '\0';
+    std::string_view token = read_token(cursor);
+    memcpy(g_token, token.data(), token.size());
+    g_token[token.size()] = '\0';
     return g_token;
 }

@@ -117,7 +117,7 @@ TEST(light_translation, unrecognised_tokens_stop_and_keep_what_was_written)
 TEST(light_translation, near_misses_of_every_key_are_refused)
 {
     for (const LightKey& key : kLightKeys) {
-        const std::string name = key.token;
+        const std::string name(key.token);
         if (name.empty()) continue;
         std::vector<std::string> misses = {name + name.back()};
         if (name.size() > 1) misses.push_back(name.substr(0, name.size() - 1));
@@ -271,7 +271,7 @@ static std::string reference_translation(const std::string& text, bool* ok)
             out += "}\n";
             break;
         case KeyAction::KeyLine:
-            out += std::string("\"") + key->token + "\" \"" + values + "\"\n";
+            out += "\"" + std::string(key->token) + "\" \"" + values + "\"\n";
             break;
         case KeyAction::NoShadow:
             out += std::string(kNoShadowLines) + "\n";
@@ -290,7 +290,7 @@ static std::string every_key()
     std::string text;
     int n = 0;
     for (const LightKey& key : kLightKeys) {
-        const std::string name = key.token;
+        const std::string name(key.token);
         text += n % 2 == 0 && !name.empty() ? name : "\"" + name + "\"";
         for (int i = 0; i < key.values; ++i)
             text +=

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tokens.h"
@@ -21,8 +22,8 @@ static Tokens tokens_of(const std::string& text)
     const char* view_cursor = loaded.c_str();
     for (size_t guard = 0; guard <= text.size() + 1; ++guard) {
         std::string token = next_token(&cursor);
-        TokenView view = read_token(&view_cursor);
-        EXPECT_EQ(std::string(view.text, view.length), token) << "token " << out.size();
+        std::string_view view = read_token(&view_cursor);
+        EXPECT_EQ(view, token) << "token " << out.size();
         EXPECT_EQ(view_cursor, cursor) << "token " << out.size();
         if (cursor == nullptr) {
             EXPECT_EQ(token, "");
