@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -219,27 +218,6 @@ TEST(light_translation, long_outputs_match_piece_for_piece)
     EXPECT_EQ(t.printed, "");
     ASSERT_EQ(t.output.size(), expected.size());
     EXPECT_TRUE(t.output == expected);
-}
-
-// The light comment's number on both sides of every change in its count of
-// digits, both signs: a count off by one at any of them shifts the digits
-// over the space before them or leaves a gap.
-TEST(com_sprintf, light_comment_numbers_at_every_digit_count)
-{
-    std::vector<int> numbers = {0, INT32_MAX, INT32_MIN, INT32_MIN + 1};
-    for (int64_t power = 10; power <= INT32_MAX; power *= 10)
-        for (int64_t n : {power - 1, power}) {
-            numbers.push_back(static_cast<int>(n));
-            numbers.push_back(static_cast<int>(-n));
-        }
-    for (int n : numbers) {
-        char expected[32];
-        snprintf(expected, sizeof expected, "//Light %i\n", n);
-        char got[kLightCommentSize];
-        EXPECT_EQ(Com_sprintf(got, sizeof got, "//Light %i\n", n),
-                  static_cast<int>(strlen(expected)));
-        EXPECT_STREQ(got, expected);
-    }
 }
 
 // The same list translated straight from the key table, with the tokens
