@@ -27,6 +27,7 @@ static void put(LightOutput* out, std::string_view piece)
 static const LightKey* find_light_key(std::string_view token)
 {
     for (const LightKey& key : kLightKeys)
+        // cppcheck-suppress useStlAlgorithm
         if (key.token == token) return &key;
     return nullptr;
 }

@@ -12,12 +12,12 @@ static bool is_ordinary(char c) { return static_cast<signed char>(c) > ' '; }
 std::string_view read_token(const char** cursor)
 {
     const char* p = *cursor;
-    if (p == nullptr) return {"", 0};
+    if (p == nullptr) return "";
     for (;;) {
         while (!is_ordinary(*p)) {
             if (*p == '\0') {
                 *cursor = nullptr;
-                return {"", 0};
+                return "";
             }
             ++p;
         }
