@@ -33,36 +33,28 @@ static FILE* open_input(const char* path, size_t* size)
     return file;
 }
 
-bool read_all(FILE* file, unsigned char* data, size_t size, size_t* end)
+bool read_all(FILE* file, unsigned char* data, size_t size)
 {
     size_t done = 0;
-    size_t zero = size; // the first zero byte read; `size` while none is
     while (done < size) {
         size_t request = size - done < kReadChunk ? size - done : kReadChunk;
         size_t got = fread(data + done, 1, request, file);
         if (got == 0) return false;
-        if (end != nullptr && zero == size) {
-            size_t at = text_end(reinterpret_cast<const char*>(data + done), got);
-            if (at < got) zero = done + at;
-        }
         done += got;
     }
-    if (end != nullptr) *end = zero;
     return true;
 }
 
 // Loads the file at `path` whole into a fresh block with `extra` bytes of
 // room after its contents. Null on failure, after one line naming the path.
-// With `end`, also gives where the contents end as a text (see read_all).
-static unsigned char* load_block(const char* path, size_t extra, size_t* size,
-                                 size_t* end = nullptr)
+static unsigned char* load_block(const char* path, size_t extra, size_t* size)
 {
     FILE* file = open_input(path, size);
     if (file == nullptr) return nullptr;
     unsigned char* data = alloc_block(*size + extra);
     bool ok = data != nullptr;
     if (!ok) print_message("Couldn't allocate memory for %s\n", path);
-    if (ok && !read_all(file, data, *size, end)) {
+    if (ok && !read_all(file, data, *size)) {
         print_message("Couldn't read %s\n", path);
         ok = false;
     }
@@ -87,10 +79,11 @@ bool load_text(const char* path, TextBlock* out)
 {
     *out = TextBlock{};
     size_t size = 0;
-    size_t end = 0;
-    unsigned char* data = load_block(path, kTextPadding, &size, &end);
+    unsigned char* data = load_block(path, 1, &size);
     if (data == nullptr) return false;
-    seal_text(reinterpret_cast<char*>(data), size, end, out);
+    data[size] = '\0';
+    out->text = reinterpret_cast<char*>(data);
+    out->length = static_cast<int32_t>(size);
     return true;
 }
 

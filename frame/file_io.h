@@ -22,16 +22,15 @@ struct FileBlock {
 // bytes. On failure prints one line naming the path and leaves `out` empty.
 bool load_whole_file(const char* path, FileBlock* out);
 
-// The same for a text, which comes with its padding (see text_block.h).
+// The same for a text, which comes with a zero byte after it (see
+// text_block.h).
 bool load_text(const char* path, TextBlock* out);
 
 void release_block(FileBlock* block);
 
 // Reads exactly `size` bytes of `file` into `data`, in requests of at most
-// kReadChunk bytes; false when a request delivers nothing. With `end`, also
-// gives text_end of the bytes read, looked for while each request's bytes
-// are still in the cache rather than in a second pass over the whole file.
-bool read_all(FILE* file, unsigned char* data, size_t size, size_t* end = nullptr);
+// kReadChunk bytes; false when a request delivers nothing.
+bool read_all(FILE* file, unsigned char* data, size_t size);
 
 // An output file being written. A regular file (or a missing one) is
 // never written in place: the output goes into `temporary`, a fresh file

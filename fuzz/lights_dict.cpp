@@ -3,6 +3,7 @@
 // fuzzed at once, then the bytes that shape tokens. Prints the reason and
 // returns 1 when the file cannot be written.
 #include <cstdio>
+#include <string_view>
 
 #include "light_keys.h"
 
@@ -10,11 +11,11 @@
 // the dictionary spells them.
 static const char* const kShapes[] = {"//", "\\\"", "\\x0a", "\\x0d\\x0a", "\\x00", "\\xa0"};
 
-static void put_entry(FILE* file, const char* text)
+static void put_entry(FILE* file, std::string_view text)
 {
     fputc('"', file);
-    for (const char* p = text; *p != '\0'; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
+    for (char byte : text) {
+        unsigned char c = static_cast<unsigned char>(byte);
         if (c == '"' || c == '\\')
             fprintf(file, "\\%c", c);
         else if (c < 0x20 || c >= 0x7f)
@@ -38,7 +39,7 @@ int main(int argc, char** argv)
     }
     fputs("# Made from kLightKeys by fuzz/lights_dict.cpp.\n", file);
     for (const LightKey& key : kLightKeys)
-        if (key.token[0] != '\0') put_entry(file, key.token);
+        if (!key.token.empty()) put_entry(file, key.token);
     for (const char* shape : kShapes)
         fprintf(file, "\"%s\"\n", shape);
     bool ok = ferror(file) == 0;

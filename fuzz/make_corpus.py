@@ -5,7 +5,6 @@ texture/: valid palette textures of several sizes and shapes, and headers
 that are wrong in each way the reader checks. lights/: the sample light
 list, the documented two-light example and the awkward texts (line ends,
 high bytes, a zero byte, long words and strings, deep braces).
-token_scan/: texts whose tokens meet the edges of the scan's blocks.
 Run it from anywhere; it replaces the corpus directories whole.
 """
 import shutil
@@ -81,26 +80,6 @@ def lights():
     yield "slashes", b"a// b /x //\n//\n\n// c\n{"
 
 
-def token_scan():
-    """Texts whose tokens, strings and comments start, end or run on at the
-    edges of the scan's 64-byte blocks."""
-    yield "sample", (HERE.parent / "samples" / "base1.txt").read_bytes()
-    for lead in (0, 1, 31, 62, 63):
-        pad = b"a" + b" " * (lead - 1) if lead >= 2 else b" " * lead
-        yield f"word-across-{lead}", pad + b"w" * (70 - lead) + b" z"
-        yield f"string-closes-at-63-from-{lead}", pad + b'"' + b"s" * max(62 - lead, 0) + b'"y'
-        yield f"string-across-{lead}", pad + b'"' + b"s q/" * 20 + b'" y'
-        yield f"comment-across-{lead}", pad + b'// "x" ' * 12 + b"\nw"
-    yield "word-511-at-60", b"a" + b" " * 59 + b"w" * 511 + b" z"
-    yield "word-512-at-60", b"a" + b" " * 59 + b"w" * 512 + b" z"
-    yield "string-513-at-60", b"a" + b" " * 59 + b'"' + b"s " * 256 + b's"z'
-    yield "quote-inside-word", b'x"y "a"b // c "d"\n"e'
-    yield "zero-in-string", b'a "bc\x00de" f'
-    yield "high-bytes", b"one\xa0two caf\xe9s \"\xff\x80\" \x7f"
-    yield "unterminated-across", b"a " + b"\"" + b"s" * 100
-    yield "only-separators", b" \t\r\n" * 40
-
-
 def write(name, items):
     out = CORPUS / name
     shutil.rmtree(out, ignore_errors=True)
@@ -111,4 +90,3 @@ def write(name, items):
 
 write("texture", textures())
 write("lights", lights())
-write("token_scan", token_scan())

@@ -17,11 +17,12 @@ const ToolProfile kOrrelProfile = {
 
 // UTF-16 puts a zero byte after nearly every character, and the first zero
 // ends the text: such a list would quietly convert to almost nothing. Its
-// byte-order mark gives it away; the text keeps those two bytes even when
-// the zero cut it short, and the padding reads as zero past a shorter one.
+// byte-order mark gives it away. The second byte is read only after a first
+// that is not the text's closing zero.
 static bool utf16_text(const TextBlock& text)
 {
     unsigned char first = static_cast<unsigned char>(text.text[0]);
+    if (first != 0xff && first != 0xfe) return false;
     unsigned char second = static_cast<unsigned char>(text.text[1]);
     return (first == 0xff && second == 0xfe) || (first == 0xfe && second == 0xff);
 }

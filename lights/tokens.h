@@ -3,17 +3,17 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 // Tokens keep at most this many characters; a word this long or longer is
 // discarded whole.
 constexpr size_t kMaxToken = 512;
 
-// Returns the next token of the text at *cursor, any position in a
-// TextBlock's text (text_block.h), and moves the cursor past it. The token
-// lives in one process-wide buffer that the next call overwrites. At the end
-// of the text the token is empty and the cursor becomes null; every later
-// call returns the empty token again.
-const char* next_token(const char** cursor);
+// Reads the next token of the zero-ended text at *cursor, as it lies in the
+// text, and moves the cursor past it. At the end of the text the token is empty and the cursor
+// becomes null; every later call returns the empty token again.
+std::string_view read_token(const char** cursor);
 
-// The same, also giving the token's length.
-const char* next_token(const char** cursor, size_t* length);
+// The same token, ended by a zero in one process-wide buffer that the next
+// call overwrites.
+const char* next_token(const char** cursor);
