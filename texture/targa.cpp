@@ -55,12 +55,10 @@ static void expand_row_scalar(unsigned char* out, const unsigned char* src, cons
     memcpy(out + 3 * last, &bgr[src[last]], 3);
 }
 
-// One table load and one store a pixel, the plain form, on purpose: an
-// AVX2 version gathering eight words a step took a third of the
-// instructions (1.26 against 4.08 a pixel) but 1.7 times the time on the
-// AMD EPYC the benchmark runs on (45 against 27 ms for an 8192 x 8192
-// texture, the output already in memory), its gathers costing more than the
-// loads they replace; the loop is held by the stores to memory.
+// One table load and one store a pixel. Storing each pixel's three bytes one
+// by one takes over three times the instructions and is felt on the largest
+// real textures; vector gathers took fewer instructions but more time, the
+// loop being held by its stores (docs/performance.md has the figures).
 static void expand_rows(unsigned char* out, const unsigned char* pixels, const uint32_t* bgr,
                         int32_t width, int32_t height)
 {
