@@ -200,6 +200,13 @@ int finish_program(int pid)
 
 bool exited_0(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
+std::string printed_by(int pid, const ScratchDir& dir)
+{
+    int status = finish_program(pid);
+    EXPECT_TRUE(exited_0(status)) << status;
+    return read_text(dir / ".out");
+}
+
 std::string program_for_others(const std::string& program, const ScratchDir& dir, std::string* why)
 {
     for (fs::path p = dir.path.parent_path(); !p.empty(); p = p.parent_path()) {

@@ -89,6 +89,10 @@ int finish_program(int pid);
 
 bool exited_0(int status);
 
+// Waits for a run from start_program, which must end by itself with exit
+// status 0, and returns what it printed.
+std::string printed_by(int pid, const ScratchDir& dir);
+
 // A copy of `program` in `dir` that another user can run, or "" with the
 // reason in *why when none can be reached: a folder on the way to `dir`
 // (a home of mode 0700, say) is closed to other users.
