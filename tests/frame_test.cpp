@@ -9,6 +9,10 @@
 #include "file_io.h"
 #include "platform.h"
 #include "support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include "tool.h"
 
 using testing::internal::CaptureStdout;
@@ -174,6 +178,16 @@ TEST(loader, missing_file_and_directory_fail_with_one_line)
     CaptureStdout();
     EXPECT_FALSE(load_whole_file(sub.c_str(), &block));
     EXPECT_EQ(GetCapturedStdout(), "Couldn't read " + sub + "\n");
+#ifndef _WIN32
+    // A name that leads to a FIFO nobody writes, as an input may have become
+    // since it was looked at, is opened without waiting and seen for what it is.
+    std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    FILE* file = open_for_reading(fifo.c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(stream_kind(file), FileKind::Other);
+    fclose(file);
+#endif
 }
 
 #ifdef __linux__
