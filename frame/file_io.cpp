@@ -79,11 +79,9 @@ bool load_text(const char* path, TextBlock* out)
 {
     *out = TextBlock{};
     size_t size = 0;
-    unsigned char* data = load_block(path, 1, &size);
+    unsigned char* data = load_block(path, kTextEnd, &size);
     if (data == nullptr) return false;
-    data[size] = '\0';
-    out->text = reinterpret_cast<char*>(data);
-    out->length = static_cast<int32_t>(size);
+    seal_text(reinterpret_cast<char*>(data), size, out);
     return true;
 }
 

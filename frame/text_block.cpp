@@ -4,15 +4,20 @@
 
 #include "block.h"
 
-bool make_text_block(const void* bytes, size_t size, TextBlock* out)
+void seal_text(char* storage, size_t size, TextBlock* out)
 {
-    *out = TextBlock{};
-    char* storage = reinterpret_cast<char*>(alloc_block(size + 1));
-    if (storage == nullptr) return false;
-    if (size > 0) memcpy(storage, bytes, size);
     storage[size] = '\0';
     out->text = storage;
     out->length = static_cast<int32_t>(size);
+}
+
+bool make_text_block(const void* bytes, size_t size, TextBlock* out)
+{
+    *out = TextBlock{};
+    char* storage = reinterpret_cast<char*>(alloc_block(size + kTextEnd));
+    if (storage == nullptr) return false;
+    if (size > 0) memcpy(storage, bytes, size);
+    seal_text(storage, size, out);
     return true;
 }
 

@@ -12,6 +12,13 @@ struct TextBlock {
     int32_t length = 0;
 };
 
+// The zero byte a text's block holds after the file's bytes.
+constexpr size_t kTextEnd = 1;
+
+// Makes `storage`, a block of `size` + kTextEnd bytes whose first `size`
+// hold the file's bytes, a TextBlock: the zero byte after them, the length.
+void seal_text(char* storage, size_t size, TextBlock* out);
+
 // A TextBlock holding a copy of `bytes`, as the loader would give for a
 // file of those bytes. False when memory is short.
 bool make_text_block(const void* bytes, size_t size, TextBlock* out);
