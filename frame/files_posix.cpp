@@ -48,32 +48,34 @@ int64_t stream_size(FILE* file)
     return static_cast<int64_t>(size);
 }
 
+// A stream over `fd`, opened with O_NONBLOCK so that the open would not wait
+// on a FIFO: reads and writes wait as usual from here on. Closes `fd` and
+// gives null when that fails.
+static FILE* blocking_stream(int fd, const char* mode)
+{
+    int flags = fcntl(fd, F_GETFL);
+    FILE* file = nullptr;
+    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = fdopen(fd, mode);
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 FILE* open_in_place(const char* path)
 {
     int fd = open(path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st;
-    int flags = fcntl(fd, F_GETFL);
-    FILE* file = nullptr;
-    // Writes wait as usual once the open has not.
-    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && flags >= 0 &&
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
-        file = fdopen(fd, "wb");
-    if (file == nullptr) close(fd);
-    return file;
+    if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    return blocking_stream(fd, "wb");
 }
 
 FILE* open_for_reading(const char* path)
 {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    // Reads of a regular file never wait anyway; the flag only kept the open
-    // from waiting for a writer, should the name lead to a FIFO.
-    int flags = fcntl(fd, F_GETFL);
-    FILE* file = nullptr;
-    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = fdopen(fd, "rb");
-    if (file == nullptr) close(fd);
-    return file;
+    return fd < 0 ? nullptr : blocking_stream(fd, "rb");
 }
 
 unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
