@@ -5,6 +5,7 @@
 #include "block.h"
 #include "console.h"
 #include "platform.h"
+#include "temporary_name.h"
 
 // Opens `path` for reading and finds its size. Only a regular file has one
 // worth trusting, so what was opened is checked before anything is read:
@@ -91,57 +92,25 @@ void release_block(FileBlock* block)
     *block = FileBlock{};
 }
 
-// What a temporary name adds to the output's: two dots, six random
-// symbols and ".tmp".
-constexpr size_t kTemporaryExtra = 12;
-static_assert(kNameLimit > kTemporaryExtra, "a temporary name keeps part of the output's");
-
-// ".NAME.XXXXXX.tmp" beside `target`: hidden, plainly temporary, and with
-// a random part no user's file is likely to share. A long NAME is cut, at
-// the start of a UTF-8 character, so that the whole stays a name the file
-// system takes.
-static bool temporary_name(const char* target, uint64_t random, char* name, size_t size)
-{
-    static const char kSymbols[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    size_t dir = directory_length(target);
-    size_t base = strlen(target + dir);
-    size_t kept = base < kNameLimit - kTemporaryExtra ? base : kNameLimit - kTemporaryExtra;
-    while (kept > 0 && kept < base &&
-           (static_cast<unsigned char>(target[dir + kept]) & 0xc0) == 0x80)
-        --kept;
-    if (dir + kept + kTemporaryExtra >= size) return false;
-    memcpy(name, target, dir);
-    char* p = name + dir;
-    *p++ = '.';
-    memcpy(p, target + dir, kept);
-    p += kept;
-    *p++ = '.';
-    for (int i = 0; i < 6; ++i, random /= 36)
-        *p++ = kSymbols[random % 36];
-    memcpy(p, ".tmp", 5);
-    return true;
-}
-
-// A regular output, or a missing one, is replaced by a fresh file made beside
-// `out->target`, the file its name finally leads to. Gives NotMade, with
-// nothing touched, when no such file can be made: a path too long, a file
-// or directory the user may not write, a directory that takes no new names,
-// no space or inode left; Custody when the previous output's custody could
-// not be carried over (the fresh file is gone again).
+// The replacement of a regular output, or of a missing one: unnamed where
+// the system allows, else a named temporary beside the output under the
+// first free random name. NotMade, with nothing touched, when no file can be
+// made there at all; Custody when the previous output's custody could not
+// be carried over (the fresh file is gone again).
 static TemporaryFault open_replacement(OutputFile* out)
 {
-    // A rename would replace a file the user may not write; a fresh file in
-    // an append-only directory could be neither moved nor removed.
-    if (!may_write(out->target) || directory_is_frozen(out->target)) return TemporaryFault::NotMade;
+    TemporaryFault fault = TemporaryFault::None;
+    out->file = create_unnamed(&out->place, &fault);
+    if (fault != TemporaryFault::Unsupported) return fault;
+    char name[kPathCapacity];
     uint64_t random = name_entropy();
-    TemporaryFault fault = TemporaryFault::NameTaken;
+    fault = TemporaryFault::NameTaken;
     for (int attempt = 0; attempt < 100 && fault == TemporaryFault::NameTaken; ++attempt) {
-        random = random * 6364136223846793005u + 1442695040888963407u;
-        if (!temporary_name(out->target, random >> 16, out->temporary, sizeof out->temporary))
+        random = next_random(random);
+        if (!temporary_name(out->place.name, random >> 16, name, sizeof name))
             return TemporaryFault::NotMade;
-        out->file = create_temporary(out->temporary, out->target, &fault);
+        out->file = create_temporary(&out->place, name, &fault);
     }
-    if (fault == TemporaryFault::None) out->replacing = true;
     return fault;
 }
 
@@ -149,19 +118,11 @@ bool open_output(const char* path, OutputFile* out)
 {
     out->path = path;
     out->file = nullptr;
-    out->replacing = false;
-    // Every link on the way is checked, whatever the chain ends in: a link
-    // planted in a shared directory must not lead even to a FIFO or a device.
     TemporaryFault fault = TemporaryFault::NotMade;
-    if (final_target(path, out->target, sizeof out->target)) {
-        FileKind kind = path_kind(out->target);
-        if (kind == FileKind::Regular || kind == FileKind::Missing) {
-            fault = open_replacement(out);
-        } else if (kind == FileKind::Other) {
-            // A device or a FIFO carries the name without being a file on disk.
-            out->file = open_in_place(out->target);
-            if (out->file != nullptr) fault = TemporaryFault::None;
-        }
+    if (find_output(path, &out->place)) {
+        out->file = out->place.in_place;
+        fault = out->file != nullptr ? TemporaryFault::None : open_replacement(out);
+        if (fault != TemporaryFault::None) discard_replacement(&out->place);
     }
     if (fault == TemporaryFault::Custody)
         print_message("Couldn't write %s\n", path);
@@ -181,14 +142,13 @@ bool close_stream(FILE* file)
 bool finish_output(OutputFile* out, bool written)
 {
     bool ok = close_stream(out->file) && written;
+    bool replacing = out->file != out->place.in_place;
     out->file = nullptr;
-    if (out->replacing) {
-        // The previous output stays unless the new one is whole.
-        ok = ok && replace_file(out->temporary, out->target);
-        if (!ok) remove(out->temporary);
-        drop_temporary();
-        out->replacing = false;
-    }
+    // The previous output stays unless the new one is whole.
+    if (replacing && ok)
+        ok = place_replacement(&out->place);
+    else if (replacing)
+        discard_replacement(&out->place);
     if (!ok) print_message("Couldn't write %s\n", out->path);
     return ok;
 }

@@ -32,17 +32,14 @@ void release_block(FileBlock* block);
 // kReadChunk bytes; false when a request delivers nothing.
 bool read_all(FILE* file, unsigned char* data, size_t size);
 
-// An output file being written. A regular file (or a missing one) is
-// never written in place: the output goes into `temporary`, a fresh file
-// beside `target` (the file the name finally leads to), which finish_output
-// moves over it. Only what carries the name without being a file on disk,
-// a device or a FIFO, is written in place.
+// An output file being written: a replacement that takes the output's name
+// when finish_output finds it complete (see OutputPlace), or what carries
+// the name without being a file on disk, a device or a FIFO, written in
+// place.
 struct OutputFile {
     FILE* file = nullptr;
     const char* path = nullptr;
-    bool replacing = false;
-    char target[kPathCapacity];
-    char temporary[kPathCapacity];
+    OutputPlace place;
 };
 
 // Opens the output `path` for writing. On failure prints "Couldn't create"

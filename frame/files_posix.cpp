@@ -3,6 +3,7 @@
 // memory for whole-file blocks.
 #include "platform.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -60,9 +61,9 @@ static FILE* blocking_stream(int fd, const char* mode)
     return file;
 }
 
-FILE* open_in_place(const char* path)
+FILE* open_in_place(const char* path, bool follow)
 {
-    int fd = open(path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     if (fd < 0) return nullptr;
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
@@ -72,9 +73,13 @@ FILE* open_in_place(const char* path)
     return blocking_stream(fd, "wb");
 }
 
+// A regular file under another process's lease refuses an open that may not
+// wait; only a regular file has leases, so that open may wait, as any reader
+// waits for the holder.
 FILE* open_for_reading(const char* path)
 {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EWOULDBLOCK) fd = open(path, O_RDONLY | O_CLOEXEC);
     return fd < 0 ? nullptr : blocking_stream(fd, "rb");
 }
 

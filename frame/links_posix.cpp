@@ -1,15 +1,15 @@
-// Where an output finally lands on Linux: the link chain, the kernel's rule
-// for links in shared directories, and directories that take no new names.
+// Where an output lands: the link chain followed as the kernel would, the
+// rule for names in shared folders, and the output's folder, held open.
 #include "platform.h"
 
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "folder.h"
 
 size_t directory_length(const char* path)
 {
@@ -32,55 +32,94 @@ static bool directory_of(const char* path, char* dir)
     return true;
 }
 
-// The kernel's rule for links in a sticky world-writable directory: such a
-// link is followed only when it belongs to the user who follows it or to
-// the directory's owner. Applied here because the program reads the links
-// itself and renames onto their target, where the kernel never looks.
-static bool may_follow(const char* link)
+// The kernel's rule for sticky world-writable folders (its protected_symlinks,
+// protected_fifos and protected_regular): a name there that belongs neither
+// to the user nor to the folder's owner may have been planted by another
+// user, to lead the output to a file of theirs or of the user's, or into a
+// FIFO they read. Such a name is used for nothing, whatever it is. False
+// too when the folder cannot be looked at.
+static bool planted(const char* path)
 {
     struct stat entry;
     char dir[kPathCapacity];
-    if (lstat(link, &entry) != 0 || !directory_of(link, dir)) return false;
+    if (lstat(path, &entry) != 0) return false; // nothing there to have been planted
     struct stat holder;
-    if (stat(dir, &holder) != 0) return false;
+    if (!directory_of(path, dir) || stat(dir, &holder) != 0) return true;
     bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
-    return !shared || entry.st_uid == geteuid() || entry.st_uid == holder.st_uid;
+    return shared && entry.st_uid != geteuid() && entry.st_uid != holder.st_uid;
 }
 
-bool final_target(const char* path, char* target, size_t size)
+// True when the link `link` leads somewhere other than what its text
+// `text` names: a link the kernel makes up for an open descriptor
+// (/proc/PID/fd/N, where /dev/stdout leads), whose text is no file name
+// ("pipe:[N]", "/x (deleted)").
+static bool made_up(const char* link, const char* text)
 {
-    size_t length = strlen(path);
-    // may_follow copies the target's directory into kPathCapacity bytes.
-    if (length >= size || size > kPathCapacity) return false;
-    memcpy(target, path, length + 1);
-    char link[kPathCapacity];
+    struct stat reached;
+    struct stat named;
+    if (stat(link, &reached) != 0) return false; // it leads nowhere yet: a name to make
+    return stat(text, &named) != 0 || named.st_dev != reached.st_dev ||
+           named.st_ino != reached.st_ino;
+}
+
+// Follows the chain of links from `place->target`, checking each link on
+// the way. Gives the final name in `place->target`, or opens what a made-up
+// link leads to in place. False when the chain is refused.
+static bool follow_links(OutputPlace* place)
+{
+    char* target = place->target;
+    char text[kPathCapacity];
     for (int followed = 0;; ++followed) {
-        ssize_t got = readlink(target, link, sizeof link);
-        if (got < 0) return true;                 // not a link, or nothing there: the name itself
+        ssize_t got = readlink(target, text, sizeof text);
+        if (got < 0) return !planted(target);     // not a link, or nothing there: the name itself
         if (followed == kLinkLimit) return false; // the kernel's ELOOP
         size_t n = static_cast<size_t>(got);
-        if (n >= sizeof link) return false;
-        if (!may_follow(target)) return false;
+        if (n >= sizeof text || planted(target)) return false;
+        text[n] = '\0';
         // A relative link is read from the directory that holds it.
-        size_t dir = link[0] == '/' ? 0 : directory_length(target);
-        if (dir + n >= size) return false;
-        memcpy(target + dir, link, n);
-        target[dir + n] = '\0';
+        size_t dir = text[0] == '/' ? 0 : directory_length(target);
+        if (dir + n >= kPathCapacity) return false;
+        char next[kPathCapacity];
+        memcpy(next, target, dir);
+        memcpy(next + dir, text, n + 1);
+        if (made_up(target, next)) {
+            place->in_place = open_in_place(target, true);
+            return place->in_place != nullptr;
+        }
+        memcpy(target, next, dir + n + 1);
     }
 }
 
-bool directory_is_frozen(const char* path)
-{
-    char dir[kPathCapacity];
-    if (!directory_of(path, dir)) return false;
-    int fd = open(dir, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false; // then nothing can be made there either
-    int flags = 0;
-    // File systems without such flags refuse the request: nothing is frozen.
-    bool frozen =
-        ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
-    close(fd);
-    return frozen;
-}
+// The folder is opened for lookups only, so that a folder its user may
+// write but not read (0300, 0333) serves as well.
+#if defined(O_PATH)
+constexpr int kFolderOpen = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderOpen = O_SEARCH | O_DIRECTORY | O_CLOEXEC;
+#endif
 
-bool may_write(const char* path) { return access(path, W_OK) == 0 || errno == ENOENT; }
+bool find_output(const char* path, OutputPlace* place)
+{
+    *place = OutputPlace{};
+    size_t length = strlen(path);
+    if (length >= kPathCapacity) return false;
+    memcpy(place->target, path, length + 1);
+    if (!follow_links(place)) return false;
+    if (place->in_place != nullptr) return true;
+    struct stat st;
+    if (stat(place->target, &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A device, a FIFO or a socket carries the name without being a file on disk.
+        place->in_place = S_ISDIR(st.st_mode) ? nullptr : open_in_place(place->target, false);
+        return place->in_place != nullptr;
+    }
+    // A move would replace a file the user may not write; a fresh file in an
+    // append-only folder could be neither moved nor removed.
+    char dir[kPathCapacity];
+    bool writable = access(place->target, W_OK) == 0 || errno == ENOENT;
+    if (!writable || !directory_of(place->target, dir)) return false;
+    place->name = place->target + directory_length(place->target);
+    place->folder = open(dir, kFolderOpen);
+    if (place->folder >= 0 && !folder_is_frozen(place->folder)) return true;
+    discard_replacement(place);
+    return false;
+}

@@ -117,27 +117,31 @@ size_t directory_length(const char* path)
 
 // A link's target is the final path of the file it leads to; a name that is
 // no link, or leads nowhere, is itself.
-bool final_target(const char* path, char* target, size_t size)
+static void final_target(const char* path, char* target, size_t size)
 {
     size_t length = strlen(path);
-    if (length >= size) return false;
     memcpy(target, path, length + 1);
-    if (entry_kind(path) != FileKind::Other || path_kind(path) != FileKind::Regular) return true;
+    if (entry_kind(path) != FileKind::Other || path_kind(path) != FileKind::Regular) return;
     HANDLE h = open_for_query(path, 0);
-    if (h == INVALID_HANDLE_VALUE) return true;
+    if (h == INVALID_HANDLE_VALUE) return;
     DWORD got = GetFinalPathNameByHandleA(h, target, static_cast<DWORD>(size),
                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     CloseHandle(h);
     if (got == 0 || got >= size) memcpy(target, path, length + 1);
-    return true;
 }
 
-// Windows has no append-only directories.
-bool directory_is_frozen(const char*) { return false; }
-
-bool may_write(const char* path)
+// Windows has no append-only folders, and no folder is held open: every step
+// works by path. A read-only file is refused rather than replaced.
+bool find_output(const char* path, OutputPlace* place)
 {
-    DWORD attributes = GetFileAttributesA(path);
+    *place = OutputPlace{};
+    if (strlen(path) >= sizeof place->target) return false;
+    final_target(path, place->target, sizeof place->target);
+    place->name = place->target + directory_length(place->target);
+    FileKind kind = path_kind(place->target);
+    if (kind == FileKind::Other) place->in_place = open_in_place(place->target, false);
+    if (kind == FileKind::Other || kind == FileKind::Directory) return place->in_place != nullptr;
+    DWORD attributes = GetFileAttributesA(place->target);
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
@@ -183,44 +187,61 @@ static FILE* write_stream(HANDLE h)
     return file;
 }
 
+// Windows makes no file without a name.
+FILE* create_unnamed(OutputPlace*, TemporaryFault* fault)
+{
+    *fault = TemporaryFault::Unsupported;
+    return nullptr;
+}
+
+static void drop_temporary()
+{
+    InterlockedExchange(&g_temporary_live, 0);
+    if (g_holding == 0) SetConsoleCtrlHandler(remove_on_break, FALSE);
+}
+
 // A file that may be written has no permission bits to copy here, and
 // ReplaceFile keeps the previous output's ACL and attributes.
-FILE* create_temporary(const char* name, const char*, TemporaryFault* fault)
+FILE* create_temporary(OutputPlace* place, const char* name, TemporaryFault* fault)
 {
     *fault = TemporaryFault::NotMade;
+    size_t dir = directory_length(place->target);
     size_t length = strlen(name);
-    if (length >= kPathCapacity) return nullptr;
-    memcpy(g_temporary, name, length + 1);
-    HANDLE h = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (dir + length >= kPathCapacity) return nullptr;
+    memcpy(place->temporary, place->target, dir);
+    memcpy(place->temporary + dir, name, length + 1);
+    memcpy(g_temporary, place->temporary, dir + length + 1);
+    HANDLE h = CreateFileA(place->temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
             *fault = TemporaryFault::NameTaken;
+        place->temporary[0] = '\0';
         return nullptr;
     }
     InterlockedExchange(&g_temporary_live, 1);
     SetConsoleCtrlHandler(remove_on_break, TRUE);
     FILE* file = write_stream(h);
     if (file == nullptr) {
-        DeleteFileA(name);
-        drop_temporary();
+        discard_replacement(place);
         return nullptr;
     }
     *fault = TemporaryFault::None;
     return file;
 }
 
-void drop_temporary()
+void discard_replacement(OutputPlace* place)
 {
-    InterlockedExchange(&g_temporary_live, 0);
-    if (g_holding == 0) SetConsoleCtrlHandler(remove_on_break, FALSE);
+    if (place->temporary[0] != '\0') DeleteFileA(place->temporary);
+    place->temporary[0] = '\0';
+    drop_temporary();
 }
 
 // ReplaceFile keeps the previous output's ACL, attributes and creation
 // time. It needs a previous output and is refused by some file systems:
 // those cases take the plain move, but a refusal of access stands.
-bool replace_file(const char* from, const char* to)
+static bool replace_file(const char* from, const char* to)
 {
     if (g_hold_once_replaced) InterlockedExchange(&g_holding, 1);
     if (ReplaceFileA(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0)
@@ -229,9 +250,17 @@ bool replace_file(const char* from, const char* to)
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool place_replacement(OutputPlace* place)
+{
+    bool placed = replace_file(place->temporary, place->target);
+    if (placed) place->temporary[0] = '\0';
+    discard_replacement(place);
+    return placed;
+}
+
 // Windows has no FIFOs that an open could wait on. OPEN_EXISTING neither
 // creates nor truncates, and what turns out to be a file on disk is left.
-FILE* open_in_place(const char* path)
+FILE* open_in_place(const char* path, bool)
 {
     HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -245,8 +274,7 @@ FILE* open_in_place(const char* path)
 
 FILE* open_for_reading(const char* path) { return fopen(path, "rb"); }
 
-// Windows sends neither signal, and has no CPU-time limits.
+// Windows sends neither signal.
 void survive_failed_writes() {}
-void keep_cpu_limit_catchable() {}
 
 void hold_signals_once_replaced() { g_hold_once_replaced = true; }

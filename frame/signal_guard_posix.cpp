@@ -1,11 +1,11 @@
-// The signal guard on Linux: a signal that would end a run removes its
+// The signal guard: a signal that would end a run removes its named
 // temporary output first, and once the output is in place none ends it.
 #include "signal_guard_posix.h"
 
 #include <csignal>
 #include <cstring>
 
-#include <sys/resource.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform.h"
@@ -32,8 +32,11 @@ void guarded_signals(sigset_t* set)
         sigaddset(set, sig);
 }
 
-// The temporary file a signal must remove, in storage the handler can read.
-static char g_temporary[kPathCapacity];
+// The temporary file a signal must remove, in storage the handler can read:
+// its name in the folder held open, which stays right if the folder is
+// renamed.
+static char g_temporary[kNameLimit + 1];
+static int g_folder = -1;
 static volatile sig_atomic_t g_temporary_live = 0;
 static bool g_guarded = false;
 static bool g_hold_once_replaced = false;
@@ -44,7 +47,7 @@ static bool g_hold_once_replaced = false;
 // action would.
 static void remove_and_die(int sig)
 {
-    if (g_temporary_live != 0) unlink(g_temporary);
+    if (g_temporary_live != 0) unlinkat(g_folder, g_temporary, 0);
     g_temporary_live = 0;
     signal(sig, SIG_DFL);
     raise(sig);
@@ -55,9 +58,12 @@ static void remove_and_die(int sig)
 // program or handled by someone else (a sanitizer's crash report), gets
 // that action back. The handlers stay once installed, acting as the default
 // while no file is live, which spares a second round of calls.
-void guard_temporary(const char* name)
+void guard_temporary(int folder, const char* name)
 {
-    memcpy(g_temporary, name, strlen(name) + 1);
+    size_t length = strnlen(name, kNameLimit);
+    memcpy(g_temporary, name, length);
+    g_temporary[length] = '\0';
+    g_folder = folder;
     g_temporary_live = 1;
     if (g_guarded) return;
     g_guarded = true;
@@ -77,32 +83,12 @@ void guard_temporary(const char* name)
 
 void drop_temporary() { g_temporary_live = 0; }
 
-// Called right before the output is moved into place.
-void hold_if_asked_once_replaced()
-{
-    if (!g_hold_once_replaced) return;
-    sigset_t held;
-    guarded_signals(&held);
-    sigprocmask(SIG_BLOCK, &held, nullptr);
-}
+bool hold_once_replaced() { return g_hold_once_replaced; }
 
 void survive_failed_writes()
 {
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
-}
-
-// With equal soft and hard limits the kernel ends the run with SIGKILL, which
-// no handler sees, where a soft limit below the hard one would first send
-// SIGXCPU, which the guard handles. A second less is that chance.
-void keep_cpu_limit_catchable()
-{
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_CPU, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
-        limit.rlim_cur != limit.rlim_max || limit.rlim_cur < 2)
-        return;
-    limit.rlim_cur -= 1;
-    setrlimit(RLIMIT_CPU, &limit);
 }
 
 void hold_signals_once_replaced() { g_hold_once_replaced = true; }

@@ -9,12 +9,14 @@
 void guarded_signals(sigset_t* set);
 
 // From now until drop_temporary, any of those signals removes the file
-// `name` (at most kPathCapacity bytes with its zero) before the run ends by
-// it. Call with the signals held back, so that none falls between the
-// file's creation and its guard.
-void guard_temporary(const char* name);
+// `name` (at most kNameLimit bytes) from the folder `folder` before the run
+// ends by it. Call with the signals held back, so that none falls between
+// the file's creation and its guard.
+void guard_temporary(int folder, const char* name);
 
-// Holds the guarded signals until the process exits, if the program asked
-// for that with hold_signals_once_replaced; called right before the output
-// is moved into place.
-void hold_if_asked_once_replaced();
+// Ends that guard; call after the file has been moved or removed.
+void drop_temporary();
+
+// True when the program asked, with hold_signals_once_replaced, that the
+// guarded signals stay held once its output is in place.
+bool hold_once_replaced();

@@ -45,7 +45,6 @@ static bool names_one_file(const char* input, const char* output)
 int tool_main(int argc, const char* const* argv, const ToolProfile& profile)
 {
     survive_failed_writes();
-    keep_cpu_limit_catchable();
     hold_signals_once_replaced();
     if (make_file_names(argc, argv, profile)) {
         if (names_one_file(g_input_name, g_output_name)) {

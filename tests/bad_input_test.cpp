@@ -7,7 +7,16 @@
 #include <optional>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
 #endif
 
 #include "support.h"
@@ -49,6 +58,32 @@ TEST(bad_input, inputs_without_a_size)
     EXPECT_EQ(run(orrel(), dir, "maps.txt"), "Couldn't read maps.txt\n");
     EXPECT_EQ(run(tavlick(), dir, "fifo.wal"), "Couldn't read fifo.wal\n");
 }
+
+#ifdef F_SETLEASE
+// A file another process holds a lease on is read once the holder lets go,
+// as any reader would: the run waits instead of failing.
+TEST(bad_input, an_input_under_a_lease_is_waited_for)
+{
+    ScratchDir dir;
+    write_file(dir / "l.wal", make_texture(2, 2, 44, Bytes(4, 2)));
+    int fd = open((dir / "l.wal").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    auto before = signal(SIGIO, SIG_IGN); // the holder's notice of a reader
+    if (fcntl(fd, F_SETLEASE, F_WRLCK) != 0) {
+        close(fd);
+        signal(SIGIO, before);
+        GTEST_SKIP() << "no leases here: " << strerror(errno);
+    }
+    pid_t pid = start_program(tavlick(), "l.wal", dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the run did not wait for the holder";
+    fcntl(fd, F_SETLEASE, F_UNLCK);
+    close(fd);
+    signal(SIGIO, before);
+    EXPECT_EQ(printed_by(pid, dir), "Converted: l.wal -> l.tga\n");
+}
+#endif
 
 // The link stays a link and the device stays a device: a program must never
 // remove what an output name merely points at. A long light list fails at a

@@ -256,21 +256,24 @@ TEST(output, temporaries_are_made_only_where_nothing_is)
     ScratchDir dir;
     std::string like = dir / "out.tga";
     write_file(dir / "taken", "mine");
+    OutputPlace place;
+    ASSERT_TRUE(find_output(like.c_str(), &place));
     TemporaryFault fault = TemporaryFault::None;
-    EXPECT_EQ(create_temporary((dir / "taken").c_str(), like.c_str(), &fault), nullptr);
+    EXPECT_EQ(create_temporary(&place, "taken", &fault), nullptr);
     EXPECT_EQ(fault, TemporaryFault::NameTaken);
     EXPECT_EQ(read_text(dir / "taken"), "mine");
 #ifndef _WIN32
     fs::create_symlink("elsewhere", dir.path / "link");
-    EXPECT_EQ(create_temporary((dir / "link").c_str(), like.c_str(), &fault), nullptr);
+    EXPECT_EQ(create_temporary(&place, "link", &fault), nullptr);
     EXPECT_EQ(fault, TemporaryFault::NameTaken);
     EXPECT_FALSE(fs::exists(dir.path / "elsewhere"));
 #endif
-    FILE* file = create_temporary((dir / "fresh").c_str(), like.c_str(), &fault);
+    FILE* file = create_temporary(&place, "fresh", &fault);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(fault, TemporaryFault::None);
     EXPECT_TRUE(close_stream(file));
-    drop_temporary();
+    discard_replacement(&place);
+    EXPECT_FALSE(fs::exists(dir.path / "fresh"));
 }
 
 TEST(output, close_reports_a_write_that_failed)

@@ -31,6 +31,7 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 #include <grp.h>
 #include <linux/capability.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -46,6 +47,7 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 // Runs `program` on `input` with files limited to 64 KiB: the output, some
@@ -81,10 +83,47 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
-// The signal comes once the temporary file is there: the program removes it
-// and ends by that signal, as the shell and make expect of an interruption.
-// Every other run is a first one, with no previous output to keep.
-TEST(replacement, an_interrupted_run_leaves_the_previous_output)
+// What the run `pid` writes its replacement through, as /proc shows its
+// descriptors: a file in the output's folder under `dir` whose name ends in
+// `tail`: ".tmp" for a named temporary, " (deleted)" for one without a name
+// ("#N (deleted)"). "" while it has none.
+static std::string replacement_of(pid_t pid, const fs::path& dir, const std::string& tail)
+{
+    std::error_code error;
+    fs::directory_iterator end;
+    auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+    for (; !error && it != end; it.increment(error)) {
+        std::string to = fs::read_symlink(it->path(), error).string();
+        bool inside = to.compare(0, dir.string().size() + 1, dir.string() + "/") == 0;
+        bool ends =
+            to.size() > tail.size() && to.compare(to.size() - tail.size(), tail.size(), tail) == 0;
+        if (!error && inside && ends) return to;
+    }
+    return "";
+}
+
+// For a `prepare`: the run sees no descriptors in /proc, as in a sandbox or
+// a chroot without /proc, so it cannot name a file made without a name and
+// takes a named temporary instead. Its own mount namespace and /proc keep
+// this from everyone else.
+static void without_proc_fds()
+{
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("proc", "/proc", "proc", 0, nullptr) != 0 ||
+        mount("tools-test", "/proc/self/fd", "tmpfs", 0, "size=4k") != 0)
+        _exit(123);
+}
+
+static void no_core()
+{
+    struct rlimit none = {0, 0}; // SIGQUIT and SIGXCPU would dump a core
+    setrlimit(RLIMIT_CORE, &none);
+}
+
+// A long light list: its run writes for a while, long enough to be caught
+// in the middle. Returns what its output must hold.
+static std::string write_long_list(const ScratchDir& dir, const std::string& name)
 {
     std::string lights;
     for (int i = 0; i < 20000; ++i)
@@ -92,75 +131,80 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
     std::string input;
     for (int i = 0; i < 40; ++i)
         input += lights;
+    write_file(dir / name, input);
+    std::string expected = kWorldHeaderText;
+    for (int i = 0; i < 800000; ++i)
+        expected += light_start(i) + "\"origin\" \"1 2 3\"\n\"color\" \"1 1 1\"\n" +
+                    "\"radius\" \"9 9 9\"\n}\n";
+    return expected;
+}
+
+// Starts Orrel on `input` and waits until it writes its replacement, named
+// or not as `unnamed` says; `act` then does what it will with the run. False
+// when the run ended first.
+static bool catch_mid_write(const ScratchDir& dir, const std::string& input, bool unnamed,
+                            const std::function<void()>& prepare,
+                            const std::function<void(pid_t, const std::string&)>& act, int* status)
+{
+    pid_t pid = start_program(orrel(), input, dir, prepare);
+    bool ended = false;
+    std::string written;
+    while (!ended &&
+           (written = replacement_of(pid, dir.path, unnamed ? " (deleted)" : ".tmp")).empty()) {
+        ended = waitpid(pid, status, WNOHANG) != 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_FALSE(ended) << "the run ended before it wrote its replacement";
+    if (ended) return false;
+    act(pid, written);
+    *status = finish_program(pid);
+    return true;
+}
+
+// A signal comes while the replacement is being written: the run ends by
+// it, as the shell and make expect of an interruption, and leaves nothing
+// but the previous output. A file made without a name leaves nothing even
+// after SIGKILL; the named temporary a system without /proc gets instead is
+// removed by the run's handler. Every other run is a first one, with no
+// previous output to keep.
+TEST(replacement, an_interrupted_run_leaves_the_previous_output)
+{
     ScratchDir dir;
-    write_file(dir / "map.txt", input);
-    // `look` sees the run and its temporary's name before the signal.
-    using Look = std::function<void(pid_t, const std::string&)>;
-    auto interrupt = [&dir](
-                         int sig, const std::function<void()>& prepare,
-                         const Look& look = [](pid_t, const std::string&) {}) {
-        pid_t pid = start_program(orrel(), "map.txt", dir, prepare);
-        int status = 0;
-        bool ended = false;
-        std::vector<std::string> found;
-        while (!ended && (found = temporaries(dir.path)).empty()) {
-            ended = waitpid(pid, &status, WNOHANG) != 0;
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        EXPECT_FALSE(ended) << "the run ended before its temporary file appeared";
-        if (ended) return status;
-        look(pid, found[0]);
-        kill(pid, sig);
-        return finish_program(pid);
-    };
-    auto no_core = [] {
-        struct rlimit none = {0, 0}; // SIGQUIT and SIGXCPU would dump a core
-        setrlimit(RLIMIT_CORE, &none);
-    };
+    std::string expected = write_long_list(dir, "map.txt");
+    bool root = geteuid() == 0;
     int round = 0;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
-                    SIGRTMIN + 2, SIGRTMAX}) {
-        bool first = round++ % 2 == 1;
-        if (first)
-            fs::remove(dir.path / "map.lit");
-        else
-            write_file(dir / "map.lit", "previous");
-        int status = interrupt(sig, no_core);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
-        if (first)
-            EXPECT_FALSE(fs::exists(dir.path / "map.lit")) << sig;
-        else
-            EXPECT_EQ(read_text(dir / "map.lit"), "previous") << sig;
-        EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{}) << sig;
-        EXPECT_EQ(read_text(dir / ".out"), "") << sig;
+    for (bool unnamed : {true, false}) {
+        if (!unnamed && !root) break; // hiding /proc from the run needs root
+        std::function<void()> prepare = unnamed ? no_core : [] {
+            no_core();
+            without_proc_fds();
+        };
+        std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP, SIGQUIT,      SIGALRM, SIGUSR1,
+                                    SIGUSR2, SIGXCPU, SIGIO,  SIGRTMIN + 2, SIGRTMAX};
+        if (unnamed) signals.push_back(SIGKILL);
+        for (int sig : signals) {
+            bool first = round++ % 2 == 1;
+            if (first)
+                fs::remove(dir.path / "map.lit");
+            else
+                write_file(dir / "map.lit", "previous");
+            int status = 0;
+            auto interrupt = [sig](pid_t pid, const std::string&) { kill(pid, sig); };
+            if (!catch_mid_write(dir, "map.txt", unnamed, prepare, interrupt, &status)) continue;
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
+            if (first)
+                EXPECT_FALSE(fs::exists(dir.path / "map.lit")) << sig;
+            else
+                EXPECT_EQ(read_text(dir / "map.lit"), "previous") << sig;
+            std::vector<std::string> left = {".out", "map.lit", "map.txt"};
+            if (first) left.erase(left.begin() + 1);
+            EXPECT_EQ(names_in(dir.path), left) << sig;
+            EXPECT_EQ(read_text(dir / ".out"), "") << sig;
+        }
     }
 
-    // Equal soft and hard CPU-time limits would end the run by SIGKILL, which
-    // leaves the temporary: the run lowers its soft limit so that SIGXCPU,
-    // which it handles, comes a second first.
-    write_file(dir / "map.lit", "previous");
-    auto cpu_limits = [](pid_t pid, const std::string&) {
-        std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
-        std::string word, soft, hard;
-        while (limits >> word && word != "cpu") {
-        }
-        limits >> word >> soft >> hard; // "Max cpu time 59 60 seconds"
-        EXPECT_EQ(soft + " " + hard, "59 60");
-    };
-    int status = interrupt(
-        SIGXCPU,
-        [&no_core] {
-            no_core();
-            struct rlimit cpu = {60, 60};
-            setrlimit(RLIMIT_CPU, &cpu);
-        },
-        cpu_limits);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) << status;
-    EXPECT_EQ(read_text(dir / "map.lit"), "previous");
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
-
-    // A target whose name leaves no room for the usual temporary name: the
-    // cut falls between two-byte characters, never inside one.
+    // The named temporary of a target whose name leaves no room for the
+    // usual one: the cut falls between two-byte characters, never inside one.
     std::string name;
     for (int i = 0; i < 124; ++i)
         name += "\xc3\xa9"; // 248 bytes
@@ -168,30 +212,56 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
     fs::remove(dir.path / "map.lit");
     fs::create_symlink(name, dir.path / "map.lit");
     write_file(dir / name, "previous");
-    status = interrupt(
-        SIGTERM, [] {},
-        [](pid_t, const std::string& temporary) {
-            // ".", the part kept, ".XXXXXX.tmp": the part kept is whole characters.
-            EXPECT_LE(temporary.size(), 255u);
-            EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
-        });
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    EXPECT_EQ(read_text(dir / name), "previous");
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+    int status = 0;
+    if (root && catch_mid_write(
+                    dir, "map.txt", false, without_proc_fds,
+                    [](pid_t pid, const std::string& written) {
+                        // ".", the part kept, ".XXXXXX.tmp": whole characters.
+                        std::string temporary = fs::path(written).filename().string();
+                        EXPECT_LE(temporary.size(), 255u);
+                        EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
+                        kill(pid, SIGTERM);
+                    },
+                    &status)) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_EQ(read_text(dir / name), "previous");
+        EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+    }
     fs::remove(dir.path / "map.lit");
     fs::remove(dir.path / name);
 
     // A signal ignored by whoever started the run stays ignored.
     write_file(dir / "map.lit", "previous");
-    status = interrupt(SIGTERM, [] { signal(SIGTERM, SIG_IGN); });
+    auto ignore = [] { signal(SIGTERM, SIG_IGN); };
+    auto terminate = [](pid_t pid, const std::string&) { kill(pid, SIGTERM); };
+    if (catch_mid_write(dir, "map.txt", true, ignore, terminate, &status)) {
+        EXPECT_TRUE(exited_0(status)) << status;
+        EXPECT_EQ(read_text(dir / ".out"), "Converted: map.txt -> map.lit\n");
+        EXPECT_TRUE(read_text(dir / "map.lit") == expected);
+    }
+}
+
+// The output's folder renamed while the run writes: every step works in the
+// folder the run opened, so the run finishes there.
+TEST(replacement, a_folder_renamed_during_the_run)
+{
+    ScratchDir dir;
+    fs::create_directory(dir.path / "sub");
+    std::string expected = write_long_list(dir, "sub/map.txt");
+    write_file(dir / "sub/map.lit", "previous");
+    auto move = [&dir](pid_t pid, const std::string&) {
+        kill(pid, SIGSTOP);
+        fs::rename(dir.path / "sub", dir.path / "moved");
+        kill(pid, SIGCONT);
+    };
+    int status = 0;
+    if (!catch_mid_write(
+            dir, "sub/map.txt", true, [] {}, move, &status))
+        return;
     EXPECT_TRUE(exited_0(status)) << status;
-    EXPECT_EQ(read_text(dir / ".out"), "Converted: map.txt -> map.lit\n");
-    std::string expected = kWorldHeaderText;
-    for (int i = 0; i < 800000; ++i)
-        expected += light_start(i) + "\"origin\" \"1 2 3\"\n\"color\" \"1 1 1\"\n" +
-                    "\"radius\" \"9 9 9\"\n}\n";
-    EXPECT_TRUE(read_text(dir / "map.lit") == expected);
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+    EXPECT_EQ(read_text(dir / ".out"), "Converted: sub/map.txt -> sub/map.lit\n");
+    EXPECT_TRUE(read_text(dir / "moved/map.lit") == expected);
+    EXPECT_EQ(names_in(dir.path / "moved"), (std::vector<std::string>{"map.lit", "map.txt"}));
 }
 
 TEST(replacement, concurrent_runs_into_one_output_leave_one_whole_result)
@@ -242,6 +312,41 @@ TEST(replacement, standard_output_that_is_the_output_or_a_pipe_nobody_reads)
     close(ends[1]);
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_file(output), expected_targa(64, 64, pixels));
+
+    // An output linked to /dev/stdout while standard output is a pipe: the
+    // link the kernel makes for the descriptor leads to the pipe, which gets
+    // the Targa file, then the line that says so.
+    fs::remove(output);
+    fs::create_symlink("/dev/stdout", output);
+    ASSERT_EQ(pipe(ends), 0);
+    pid_t pid = start_program(tavlick(), "wall.wal", dir, [&ends] {
+        close(ends[0]);
+        dup2(ends[1], 1);
+    });
+    close(ends[1]);
+    Bytes got;
+    unsigned char buffer[4096];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
+        got.insert(got.end(), buffer, buffer + n);
+    close(ends[0]);
+    EXPECT_TRUE(exited_0(finish_program(pid)));
+    Bytes want = expected_targa(64, 64, pixels);
+    for (char c : std::string("Converted: wall.wal -> wall.tga\n"))
+        want.push_back(static_cast<unsigned char>(c));
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(fs::is_symlink(output));
+
+    // One that leads to a descriptor whose file is gone: the kernel shows
+    // "NAME (deleted)", which is no name to make a file by.
+    fs::remove(output);
+    fs::create_symlink("/proc/self/fd/3", output);
+    std::string gone = dir / "gone.txt";
+    pid = start_program(tavlick(), "wall.wal", dir, [&gone] {
+        int fd = open(gone.c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd < 0 || dup2(fd, 3) != 3 || unlink(gone.c_str()) != 0) _exit(124);
+    });
+    EXPECT_EQ(printed_by(pid, dir), "Couldn't create wall.tga\n");
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{".out", "wall.tga", "wall.wal"}));
 }
 
 TEST(replacement, a_fifo_or_a_device_is_written_in_place_and_never_waited_on)
@@ -415,8 +520,32 @@ TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
     for (const char* made : {"own/mine.tga", "own/theirs.tga"})
         EXPECT_EQ(read_file(dir / made), expected_targa(2, 2, Bytes(4, 5))) << made;
 
-    // The directory's owner's links are followed too.
+    // Not only links: the output's own name, planted as a FIFO they read or
+    // as a file they may go on writing (0666), is refused too, to root as to
+    // anyone, before anything is made.
     fs::path shared = dir.path / "shared";
+    std::string planted_fifo = shared / "q.tga";
+    ASSERT_EQ(mkfifo(planted_fifo.c_str(), 0622), 0);
+    reader = open(planted_fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    write_file(shared / "p.tga", "");
+    for (const char* name : {"q.tga", "p.tga"}) {
+        ASSERT_EQ(chown((shared / name).c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(chmod((shared / name).c_str(), 0666), 0);
+    }
+    for (std::string name : {"q", "p"}) {
+        write_file(shared / (name + ".wal"), make_texture(2, 2, 44, Bytes(4, 5)));
+        EXPECT_EQ(run_program(tavlick(), {name + ".wal"}, shared).out,
+                  "Couldn't create " + name + ".tga\n");
+    }
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "the planted FIFO's reader got the output";
+    close(reader);
+    struct stat planted;
+    ASSERT_EQ(stat((shared / "p.tga").c_str(), &planted), 0);
+    EXPECT_EQ(planted.st_uid, kNobody);
+    EXPECT_EQ(planted.st_size, 0);
+
+    // The directory's owner's links are followed too.
     ASSERT_EQ(chown(shared.c_str(), kNobody, kNobody), 0);
     EXPECT_EQ(run_program(tavlick(), {"x.wal"}, shared).out, "Converted: x.wal -> x.tga\n");
     EXPECT_EQ(read_file(dir / "own/notes.tga"), expected_targa(2, 2, Bytes(4, 5)));
@@ -518,6 +647,20 @@ TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
         EXPECT_EQ(getxattr((dir / "x.tga").c_str(), "user.empty", nullptr, 0), 0);
     }
 
+    // A folder's default ACL is for new files: the replacement of an output
+    // without an ACL, closed to nobody, gets none and stays closed.
+    fs::create_directory(dir.path / "d");
+    write_file(dir / "d/x.wal", make_texture(2, 2, 44, pixels));
+    write_file(dir / "d/x.tga", "previous");
+    fs::permissions(dir.path / "d/x.tga", fs::perms(0640));
+    std::string plain = acl_of(dir, "d/x.tga");
+    std::string inherit =
+        "setfacl -d -m u:" + std::to_string(kNobody) + ":rw '" + (dir / "d") + "'";
+    ASSERT_EQ(std::system(inherit.c_str()), 0);
+    EXPECT_EQ(run_program(tavlick(), {"d/x.wal"}, dir.path).out, "Converted: d/x.wal -> d/x.tga\n");
+    EXPECT_EQ(acl_of(dir, "d/x.tga"), plain);
+    EXPECT_EQ(fs::status(dir.path / "d/x.tga").permissions(), fs::perms(0640));
+
     if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
     // Set-ID bits are dropped; the owner, the group and the other bits stay,
     // also for root without the file-owner capability, as some containers
@@ -564,6 +707,21 @@ TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
         EXPECT_EQ(printed_by(start_program(program, "g.wal", dir, member), dir),
                   "Converted: g.wal -> g.tga\n");
         check_custody("g.tga", kNobody, kOtherGroup, 0664);
+
+        // An append-only folder its user may write but not read is known
+        // for what it is all the same.
+        fs::create_directories(dir.path / "b");
+        write_file(dir / "b/x.wal", make_texture(2, 2, 44, pixels));
+        write_file(dir / "b/x.tga", "previous");
+        for (const char* name : {"b", "b/x.tga"})
+            ASSERT_EQ(chown((dir / name).c_str(), kNobody, kNobody), 0);
+        fs::permissions(dir.path / "b", fs::perms(0300));
+        if (set_append_only(dir / "b", true)) {
+            EXPECT_EQ(printed_by(start_program(program, "b/x.wal", dir, become_nobody), dir),
+                      "Couldn't create b/x.tga\n");
+            set_append_only(dir / "b", false);
+            EXPECT_EQ(names_in(dir.path / "b"), (std::vector<std::string>{"x.tga", "x.wal"}));
+        }
         fs::permissions(dir.path, fs::perms(0700));
     }
 
