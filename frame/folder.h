@@ -21,6 +21,6 @@ int open_unnamed(int folder, unsigned mode);
 bool link_unnamed(int fd, int folder, const char* name);
 
 // A path that reaches `name` in `folder` whatever the folder is called now,
-// for the calls that take only a path; `target`, the path that led there,
-// where the system has no such path. False when it does not fit.
-bool path_in_folder(int folder, const char* target, const char* name, char* out, size_t size);
+// for the calls that take only a path. Only where open_unnamed has given a
+// file, which shows that such paths are there. False when it does not fit.
+bool path_in_folder(int folder, const char* name, char* out, size_t size);

@@ -50,12 +50,8 @@ bool link_unnamed(int fd, int folder, const char* name)
            linkat(AT_FDCWD, path, folder, name, AT_SYMLINK_FOLLOW) == 0;
 }
 
-bool path_in_folder(int folder, const char* target, const char* name, char* out, size_t size)
+bool path_in_folder(int folder, const char* name, char* out, size_t size)
 {
-    char path[64];
-    struct stat st;
-    int n = descriptor_path(folder, path, sizeof path) && stat(path, &st) == 0
-                ? snprintf(out, size, "%s/%s", path, name)
-                : snprintf(out, size, "%s", target);
+    int n = snprintf(out, size, "/proc/self/fd/%d/%s", folder, name);
     return n > 0 && static_cast<size_t>(n) < size;
 }

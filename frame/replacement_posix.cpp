@@ -37,14 +37,16 @@ static bool previous_output(const OutputPlace* place, struct stat* previous)
 }
 
 // The fresh file `fd` takes the previous output's custody, if there is one,
-// and becomes a stream; on failure `fd` is closed and *fault says why.
+// and becomes a stream; on failure `fd` is closed and *fault says why. The
+// previous output is read through the folder held open where the system
+// shows a way (it did, if the file was made unnamed), else by its path.
 static FILE* take_over(const OutputPlace* place, int fd, const struct stat* previous,
                        TemporaryFault* fault)
 {
-    char like[kPathCapacity];
-    bool custody = !place->existed ||
-                   (path_in_folder(place->folder, place->target, place->name, like, sizeof like) &&
-                    take_custody(fd, like, *previous));
+    char in_folder[kPathCapacity];
+    bool held = place->unnamed >= 0 &&
+                path_in_folder(place->folder, place->name, in_folder, sizeof in_folder);
+    bool custody = !place->existed || take_custody(fd, held ? in_folder : place->target, *previous);
     FILE* file = custody ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
         close(fd);
