@@ -1,5 +1,5 @@
-// The custody of a replaced output, as the POSIX output code hands it on;
-// one source per flavour of extended attributes (custody_linux.cpp).
+// The custody of a replaced output, as the POSIX output code hands it on
+// (custody_posix.cpp).
 #pragma once
 
 #include <sys/stat.h>

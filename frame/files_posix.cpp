@@ -1,7 +1,9 @@
-// What the frame asks of the system about files, on Linux: their kinds and
-// sizes, opening inputs and what is written in place, and plain and mapped
-// memory for whole-file blocks.
+// What the frame asks of the system about files: their kinds and sizes,
+// opening inputs and what is written in place, and plain and mapped memory
+// for whole-file blocks.
 #include "platform.h"
+
+#include "frame_config.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -86,11 +88,13 @@ FILE* open_for_reading(const char* path)
 unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
                          size_t* total)
 {
+#if TOOLS_HAVE_MAP_ANONYMOUS
     // Map more than needed, then give back the parts below and above the
     // aligned range, so that the kernel can back it with huge pages.
     size_t span = before + length + alignment;
     int flags = MAP_PRIVATE | MAP_ANONYMOUS;
-#ifdef MAP_POPULATE
+    (void)huge; // a system without the hints below maps every block alike
+#if TOOLS_HAVE_MAP_POPULATE
     // One call faults in every small page, far cheaper than a fault each.
     if (!huge) flags |= MAP_POPULATE;
 #endif
@@ -107,12 +111,17 @@ unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool hu
     if (lead > 0) munmap(base, lead);
     size_t trail = span - lead - before - length;
     if (trail > 0) munmap(aligned + length, trail);
-#ifdef MADV_HUGEPAGE
+#if TOOLS_HAVE_MADV_HUGEPAGE
     if (huge) madvise(aligned, length, MADV_HUGEPAGE);
 #endif
     *start = keep;
     *total = before + length;
     return aligned;
+#else
+    // No anonymous mappings in this profile: the caller takes plain memory.
+    (void)before, (void)length, (void)alignment, (void)huge, (void)start, (void)total;
+    return nullptr;
+#endif
 }
 
 void unmap_pages(void* start, size_t total) { munmap(start, total); }

@@ -1,7 +1,8 @@
 // What the output code asks of an output's folder beyond POSIX: facts only
-// some systems keep, and files made there without a name. One source per
-// system (folder_linux.cpp) answers; where a system has no such thing, the
-// answer is "no" and the output code takes the POSIX way.
+// some systems keep (folder_linux.cpp, folder_bsd.cpp, folder_none.cpp), and
+// files made there without a name (unnamed_linux.cpp, unnamed_none.cpp).
+// Where a system has no such thing, the answer is "no" and the output code
+// takes the POSIX way.
 #pragma once
 
 #include <cstddef>

@@ -1,57 +1,34 @@
 // An output's folder on Linux: its append-only and immutable attributes, as
-// statx reports them, and files made there without a name (O_TMPFILE),
-// named later through the descriptor's entry in /proc.
+// statx reports them.
 #include "folder.h"
-
-#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "frame_config.h"
+
+// C libraries older than the call (musl before 1.2.5) lack statx's wrapper
+// and type; the kernel's own header and call serve there.
+#if TOOLS_HAVE_STATX
+static int read_statx(int dir, const char* path, int flags, unsigned mask, struct statx* st)
+{
+    return statx(dir, path, flags, mask, st);
+}
+#else
+#include <linux/stat.h>
+#include <sys/syscall.h>
+static int read_statx(int dir, const char* path, int flags, unsigned mask, struct statx* st)
+{
+    return static_cast<int>(syscall(SYS_statx, dir, path, flags, mask, st));
+}
+#endif
 
 bool folder_is_frozen(int folder)
 {
     struct statx st;
     constexpr unsigned kFrozen = STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE;
     // File systems without such attributes say so in the mask: nothing is frozen.
-    return statx(folder, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &st) == 0 &&
+    return read_statx(folder, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &st) == 0 &&
            (st.stx_attributes & st.stx_attributes_mask & kFrozen) != 0;
-}
-
-// "/proc/self/fd/N", the path through which the kernel reaches an open
-// descriptor.
-static bool descriptor_path(int fd, char* out, size_t size)
-{
-    int n = snprintf(out, size, "/proc/self/fd/%d", fd);
-    return n > 0 && static_cast<size_t>(n) < size;
-}
-
-// An unnamed file is named by linking its /proc entry, which any user may do;
-// without /proc (a sandbox, a chroot without it) the file could never be
-// named, so none is made.
-int open_unnamed(int folder, unsigned mode)
-{
-    int fd = openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
-    char path[64];
-    struct stat via_proc;
-    struct stat direct;
-    if (fd >= 0 && descriptor_path(fd, path, sizeof path) && stat(path, &via_proc) == 0 &&
-        fstat(fd, &direct) == 0 && via_proc.st_ino == direct.st_ino &&
-        via_proc.st_dev == direct.st_dev)
-        return fd;
-    if (fd >= 0) close(fd);
-    return -1;
-}
-
-bool link_unnamed(int fd, int folder, const char* name)
-{
-    char path[64];
-    return descriptor_path(fd, path, sizeof path) &&
-           linkat(AT_FDCWD, path, folder, name, AT_SYMLINK_FOLLOW) == 0;
-}
-
-bool path_in_folder(int folder, const char* name, char* out, size_t size)
-{
-    int n = snprintf(out, size, "/proc/self/fd/%d/%s", folder, name);
-    return n > 0 && static_cast<size_t>(n) < size;
 }

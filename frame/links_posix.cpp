@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "folder.h"
+#include "frame_config.h"
 
 size_t directory_length(const char* path)
 {
@@ -45,7 +46,11 @@ static bool planted(const char* path)
     if (lstat(path, &entry) != 0) return false; // nothing there to have been planted
     struct stat holder;
     if (!directory_of(path, dir) || stat(dir, &holder) != 0) return true;
+#if TOOLS_HAVE_S_ISVTX
     bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+#else
+    bool shared = false; // a system without sticky folders
+#endif
     return shared && entry.st_uid != geteuid() && entry.st_uid != holder.st_uid;
 }
 
@@ -90,12 +95,14 @@ static bool follow_links(OutputPlace* place)
     }
 }
 
-// The folder is opened for lookups only, so that a folder its user may
-// write but not read (0300, 0333) serves as well.
-#if defined(O_PATH)
+// The folder is opened for lookups only where the system can, so that a
+// folder its user may write but not read (0300, 0333) serves as well.
+#if TOOLS_HAVE_O_PATH
 constexpr int kFolderOpen = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
+#elif TOOLS_HAVE_O_SEARCH
 constexpr int kFolderOpen = O_SEARCH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderOpen = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
 bool find_output(const char* path, OutputPlace* place)

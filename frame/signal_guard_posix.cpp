@@ -8,28 +8,51 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "frame_config.h"
 #include "platform.h"
 
 // The signals whose default action ends the process, but SIGKILL and SIGSTOP,
 // which cannot be caught; the real-time ones are added by guarded_signals.
+// SIGIO ends a process on Linux, where it is POSIX's SIGPOLL, and is ignored
+// by default on macOS and the BSDs, so it is here as SIGPOLL alone; a signal
+// ignored by default must not be guarded, or its handler would remove the
+// temporary of a run that goes on.
 static const int kEndingSignals[] = {
     SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
-    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGSYS,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
 #ifdef SIGPWR
     SIGPWR,
 #endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
 };
+
+// Calls `act` for each signal the guard handles: the real-time ones too,
+// which may lie above NSIG (FreeBSD's run from 65 to 126, its NSIG is 32).
+template <typename Act> static void each_guarded_signal(Act act)
+{
+    for (int sig : kEndingSignals)
+        act(sig);
+#if TOOLS_HAVE_SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        act(sig);
+#endif
+}
 
 void guarded_signals(sigset_t* set)
 {
     sigemptyset(set);
-    for (int sig : kEndingSignals)
-        sigaddset(set, sig);
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
-        sigaddset(set, sig);
+    each_guarded_signal([set](int sig) { sigaddset(set, sig); });
 }
 
 // The temporary file a signal must remove, in storage the handler can read:
@@ -71,14 +94,12 @@ void guard_temporary(int folder, const char* name)
     memset(&action, 0, sizeof action);
     action.sa_handler = remove_and_die;
     sigemptyset(&action.sa_mask);
-    sigset_t set;
-    guarded_signals(&set);
-    for (int sig = 1; sig < NSIG; ++sig) {
+    each_guarded_signal([&action](int sig) {
         struct sigaction previous;
-        if (sigismember(&set, sig) != 1 || sigaction(sig, &action, &previous) != 0) continue;
+        if (sigaction(sig, &action, &previous) != 0) return;
         if (previous.sa_handler != SIG_DFL || (previous.sa_flags & SA_SIGINFO) != 0)
             sigaction(sig, &previous, nullptr);
-    }
+    });
 }
 
 void drop_temporary() { g_temporary_live = 0; }
