@@ -103,6 +103,16 @@ foreach(name O_PATH O_SEARCH O_TMPFILE S_ISVTX STATX STATX_CALL ST_FLAGS SIGRTMI
     set(TOOLS_HAVE_${name} 0)
   endif()
 endforeach()
+foreach(api ATTRIBUTES FOLDER UNNAMED)
+  set(flavour ${TOOLS_CUSTODY})
+  if(NOT api STREQUAL ATTRIBUTES)
+    set(flavour ${TOOLS_${api}})
+  endif()
+  set(TOOLS_${api}_LINUX 0)
+  if(flavour STREQUAL linux)
+    set(TOOLS_${api}_LINUX 1)
+  endif()
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/frame_config.h.in
                ${PROJECT_BINARY_DIR}/generated/frame_config.h @ONLY)
 

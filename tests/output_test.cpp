@@ -29,19 +29,29 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/capability.h>
-#include <linux/fs.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
+#if __has_include(<sys/sysmacros.h>)
+#include <sys/sysmacros.h> // makedev, where <sys/types.h> leaves it out
+#endif
+
+#include "frame_config.h"
+#if TOOLS_HAVE_LINUX_MOUNT
+#include <sched.h>
+#include <sys/mount.h>
+#endif
+#if TOOLS_ATTRIBUTES_LINUX && TOOLS_FOLDER_LINUX && TOOLS_HAVE_LINUX_MOUNT &&                      \
+    TOOLS_HAVE_CAPBSET_DROP
+#include <linux/capability.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/xattr.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -83,12 +93,19 @@ TEST(replacement, a_file_size_limit_leaves_the_previous_output)
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
-// What the run `pid` writes its replacement through, as /proc shows its
-// descriptors: a file in the output's folder under `dir` whose name ends in
-// `tail`: ".tmp" for a named temporary, " (deleted)" for one without a name
-// ("#N (deleted)"). "" while it has none.
-static std::string replacement_of(pid_t pid, const fs::path& dir, const std::string& tail)
+// Where runs make their replacement without a name, as on Linux.
+constexpr bool kUnnamed = TOOLS_UNNAMED_LINUX != 0;
+
+// What the run `pid` writes its replacement through: a named temporary in
+// the output's folder under `dir`, or a file without a name, which /proc
+// shows among the run's descriptors as "#N (deleted)". "" while it has none.
+static std::string replacement_of(pid_t pid, const fs::path& dir, bool unnamed)
 {
+    if (!unnamed) {
+        std::vector<std::string> found = temporaries(dir);
+        return found.empty() ? "" : found[0];
+    }
+    const std::string tail = " (deleted)";
     std::error_code error;
     fs::directory_iterator end;
     auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
@@ -108,10 +125,12 @@ static std::string replacement_of(pid_t pid, const fs::path& dir, const std::str
 // this from everyone else.
 static void without_proc_fds()
 {
+#if TOOLS_HAVE_LINUX_MOUNT
     if (unshare(CLONE_NEWNS) != 0 ||
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("proc", "/proc", "proc", 0, nullptr) != 0 ||
         mount("tools-test", "/proc/self/fd", "tmpfs", 0, "size=4k") != 0)
+#endif
         _exit(123);
 }
 
@@ -149,8 +168,7 @@ static bool catch_mid_write(const ScratchDir& dir, const std::string& input, boo
     pid_t pid = start_program(orrel(), input, dir, prepare);
     bool ended = false;
     std::string written;
-    while (!ended &&
-           (written = replacement_of(pid, dir.path, unnamed ? " (deleted)" : ".tmp")).empty()) {
+    while (!ended && (written = replacement_of(pid, dir.path, unnamed)).empty()) {
         ended = waitpid(pid, status, WNOHANG) != 0;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -171,16 +189,25 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
 {
     ScratchDir dir;
     std::string expected = write_long_list(dir, "map.txt");
-    bool root = geteuid() == 0;
+    // Where runs make files without a name, a named temporary is what a run
+    // without /proc gets; hiding /proc from it needs root.
+    bool can_name = !kUnnamed || geteuid() == 0;
+    auto named_runs = kUnnamed ? without_proc_fds : [] {};
     int round = 0;
     for (bool unnamed : {true, false}) {
-        if (!unnamed && !root) break; // hiding /proc from the run needs root
-        std::function<void()> prepare = unnamed ? no_core : [] {
+        if ((unnamed && !kUnnamed) || (!unnamed && !can_name)) continue;
+        std::function<void()> prepare = [unnamed, named_runs] {
             no_core();
-            without_proc_fds();
+            if (!unnamed) named_runs();
         };
-        std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP, SIGQUIT,      SIGALRM, SIGUSR1,
-                                    SIGUSR2, SIGXCPU, SIGIO,  SIGRTMIN + 2, SIGRTMAX};
+        std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP,  SIGQUIT,
+                                    SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
+#ifdef SIGPOLL
+        signals.push_back(SIGPOLL); // SIGIO on Linux; macOS and the BSDs ignore SIGIO
+#endif
+#if TOOLS_HAVE_SIGRTMIN
+        signals.insert(signals.end(), {SIGRTMIN + 2, SIGRTMAX});
+#endif
         if (unnamed) signals.push_back(SIGKILL);
         for (int sig : signals) {
             bool first = round++ % 2 == 1;
@@ -213,16 +240,16 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
     fs::create_symlink(name, dir.path / "map.lit");
     write_file(dir / name, "previous");
     int status = 0;
-    if (root && catch_mid_write(
-                    dir, "map.txt", false, without_proc_fds,
-                    [](pid_t pid, const std::string& written) {
-                        // ".", the part kept, ".XXXXXX.tmp": whole characters.
-                        std::string temporary = fs::path(written).filename().string();
-                        EXPECT_LE(temporary.size(), 255u);
-                        EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
-                        kill(pid, SIGTERM);
-                    },
-                    &status)) {
+    if (can_name && catch_mid_write(
+                        dir, "map.txt", false, named_runs,
+                        [](pid_t pid, const std::string& written) {
+                            // ".", the part kept, ".XXXXXX.tmp": whole characters.
+                            std::string temporary = fs::path(written).filename().string();
+                            EXPECT_LE(temporary.size(), 255u);
+                            EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
+                            kill(pid, SIGTERM);
+                        },
+                        &status)) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_EQ(read_text(dir / name), "previous");
         EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
@@ -234,7 +261,7 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
     write_file(dir / "map.lit", "previous");
     auto ignore = [] { signal(SIGTERM, SIG_IGN); };
     auto terminate = [](pid_t pid, const std::string&) { kill(pid, SIGTERM); };
-    if (catch_mid_write(dir, "map.txt", true, ignore, terminate, &status)) {
+    if (catch_mid_write(dir, "map.txt", kUnnamed, ignore, terminate, &status)) {
         EXPECT_TRUE(exited_0(status)) << status;
         EXPECT_EQ(read_text(dir / ".out"), "Converted: map.txt -> map.lit\n");
         EXPECT_TRUE(read_text(dir / "map.lit") == expected);
@@ -256,7 +283,7 @@ TEST(replacement, a_folder_renamed_during_the_run)
     };
     int status = 0;
     if (!catch_mid_write(
-            dir, "sub/map.txt", true, [] {}, move, &status))
+            dir, "sub/map.txt", kUnnamed, [] {}, move, &status))
         return;
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Converted: sub/map.txt -> sub/map.lit\n");
@@ -338,6 +365,7 @@ TEST(replacement, standard_output_that_is_the_output_or_a_pipe_nobody_reads)
 
     // One that leads to a descriptor whose file is gone: the kernel shows
     // "NAME (deleted)", which is no name to make a file by.
+    if (!fs::exists("/proc/self/fd")) return;
     fs::remove(output);
     fs::create_symlink("/proc/self/fd/3", output);
     std::string gone = dir / "gone.txt";
@@ -593,6 +621,11 @@ TEST(replacement, permission_bits_and_read_only_outputs)
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
+// The rest needs Linux's own: its attributes and ACLs, its file flags, mounts
+// of the test's own and capabilities to drop.
+#if TOOLS_ATTRIBUTES_LINUX && TOOLS_FOLDER_LINUX && TOOLS_HAVE_LINUX_MOUNT &&                      \
+    TOOLS_HAVE_CAPBSET_DROP
+
 // Turns a directory's append-only flag on or off; false where the file
 // system has no such flag.
 static bool set_append_only(const std::string& path, bool on)
@@ -803,4 +836,5 @@ TEST(replacement, a_full_file_system_leaves_the_previous_output)
     EXPECT_EQ(read_text(dir / "m/x.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
+#endif
 #endif
