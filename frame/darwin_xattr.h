@@ -7,6 +7,8 @@
 #if __has_include(<sys/xattr.h>)
 #include <sys/xattr.h>
 #elif defined(__APPLE__)
+#include <cstdint>
+
 #include <sys/types.h>
 
 #define XATTR_NOFOLLOW 0x0001
