@@ -103,6 +103,13 @@ foreach(name O_PATH O_SEARCH O_TMPFILE S_ISVTX STATX STATX_CALL ST_FLAGS SIGRTMI
     set(TOOLS_HAVE_${name} 0)
   endif()
 endforeach()
+# The manual pages say what a build for a system without attributes keeps.
+set(TOOLS_MAN_CUSTODY "")
+if(TOOLS_CUSTODY STREQUAL none)
+  set(TOOLS_MAN_CUSTODY ".PP\nThis build is for a system that offers no way to read or set extended\n\
+attributes or ACLs: a replacement carries the previous output's bits, owner\nand group, and nothing else.\n")
+endif()
+
 foreach(api ATTRIBUTES FOLDER UNNAMED)
   set(flavour ${TOOLS_CUSTODY})
   if(NOT api STREQUAL ATTRIBUTES)
