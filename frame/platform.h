@@ -1,10 +1,11 @@
-// What the frame needs of the operating system. Windows has one source
+// What the frame needs of the operating system, laid out in the order of
+// the sources that implement it. Windows has one source
 // (platform_windows.cpp); elsewhere each concern has its own: files_posix.cpp
 // (kinds, inputs, writing in place, memory), links_posix.cpp (where an output
-// lands), replacement_posix.cpp (the fresh file and how it takes the name),
-// with custody_linux.cpp and folder_linux.cpp for what the system keeps of
-// files and folders, and signal_guard_posix.cpp. CMake picks them; every
-// function means the same on both.
+// lands), replacement_posix.cpp (the fresh file and how it takes the name,
+// with custody_posix.cpp and the flavours the configure probes pick for
+// attributes, folder flags and unnamed files) and signal_guard_posix.cpp.
+// CMake picks them; every function means the same on every system.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,18 @@ bool same_file(const char* a, const char* b);
 // Size of an open file in 64 bits, found by seeking to its end and back;
 // -1 when the stream cannot seek.
 int64_t stream_size(FILE* file);
+
+// Opens what carries the name `path`, a device, a FIFO or a socket, for
+// writing in place, without waiting for a reader of a FIFO. Never creates,
+// truncates or opens a regular file or a directory. A link is followed only
+// with `follow`, for one the kernel made up.
+FILE* open_in_place(const char* path, bool follow);
+
+// Opens `path` for reading in binary mode without waiting on a FIFO that
+// nobody writes; the caller checks with stream_kind what was opened. A file
+// another process holds a lease on is waited for, as any reader waits. Null
+// when it cannot be opened.
+FILE* open_for_reading(const char* path);
 
 // Memory for large blocks: `length` bytes starting at an `alignment`
 // boundary, with `before` more bytes mapped right below that boundary for
@@ -143,18 +156,6 @@ void discard_replacement(OutputPlace* place);
 // A number that differs between processes and between calls, for names of
 // temporary files.
 uint64_t name_entropy();
-
-// Opens what carries the name `path`, a device, a FIFO or a socket, for
-// writing in place, without waiting for a reader of a FIFO. Never creates,
-// truncates or opens a regular file or a directory. A link is followed only
-// with `follow`, for one the kernel made up.
-FILE* open_in_place(const char* path, bool follow);
-
-// Opens `path` for reading in binary mode without waiting on a FIFO that
-// nobody writes; the caller checks with stream_kind what was opened. A file
-// another process holds a lease on is waited for, as any reader waits. Null
-// when it cannot be opened.
-FILE* open_for_reading(const char* path);
 
 // A reader of standard output that has gone, or a file-size limit, must end
 // in a failed write that the program reports, not in its death.
