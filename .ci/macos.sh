@@ -8,8 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 zig=$(.ci/zig.sh)
-# zig's caches stay in the build tree, shared by every target.
-export ZIG_GLOBAL_CACHE_DIR=$PWD/build/zig/cache ZIG_LOCAL_CACHE_DIR=$PWD/build/zig/cache
 
 for target in x86_64-macos.13.0 aarch64-macos.13.0; do
   tree=build/macos-${target%%-*}

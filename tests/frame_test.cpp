@@ -225,7 +225,7 @@ TEST(loader, reads_in_requests_of_at_most_65536_bytes)
 }
 #endif
 
-#ifdef __GLIBC__
+#ifdef TOOLS_HAVE_FOPENCOOKIE
 static ssize_t read_from_memory(void* cookie, char* buffer, size_t size)
 {
     auto* left = static_cast<std::string*>(cookie);

@@ -55,6 +55,7 @@ TEST(replacement, an_existing_output_is_replaced_with_nothing_left_beside_it)
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -216,8 +217,19 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
             else
                 write_file(dir / "map.lit", "previous");
             int status = 0;
-            auto interrupt = [sig](pid_t pid, const std::string&) { kill(pid, sig); };
+            int refused = 0; // kill's errno
+            auto interrupt = [sig, &refused](pid_t pid, const std::string&) {
+                refused = kill(pid, sig) == 0 ? 0 : errno;
+            };
             if (!catch_mid_write(dir, "map.txt", unnamed, prepare, interrupt, &status)) continue;
+            // An emulator may have no host signal for a guest's real-time
+            // one: qemu-user refuses SIGRTMAX, and the run goes on to the end.
+            if (refused == EINVAL) {
+                std::printf("skipped signal %d: kill() says %s here\n", sig,
+                            std::strerror(refused));
+                continue;
+            }
+            ASSERT_EQ(refused, 0) << sig << ": " << std::strerror(refused);
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
             if (first)
                 EXPECT_FALSE(fs::exists(dir.path / "map.lit")) << sig;
@@ -626,6 +638,16 @@ TEST(replacement, permission_bits_and_read_only_outputs)
 #if TOOLS_ATTRIBUTES_LINUX && TOOLS_FOLDER_LINUX && TOOLS_HAVE_LINUX_MOUNT &&                      \
     TOOLS_HAVE_CAPBSET_DROP
 
+// The request as the C library's ioctl takes it: an unsigned long in glibc,
+// an int in musl.
+template <typename Request> static Request request_type(int (*)(int, Request, ...));
+using IoctlRequest = decltype(request_type(ioctl));
+
+static int flags_ioctl(int fd, unsigned long request, int* flags)
+{
+    return ioctl(fd, static_cast<IoctlRequest>(request), flags);
+}
+
 // Turns a directory's append-only flag on or off; false where the file
 // system has no such flag.
 static bool set_append_only(const std::string& path, bool on)
@@ -633,9 +655,9 @@ static bool set_append_only(const std::string& path, bool on)
     int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) return false;
     int flags = 0;
-    bool set = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    bool set = flags_ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
     flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
-    set = set && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    set = set && flags_ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
     close(fd);
     return set;
 }

@@ -65,10 +65,9 @@ TEST(targa_writer, sizes_beyond_a_signed_32_bit_count_are_refused)
     EXPECT_FALSE(fs::exists(out));
 }
 
-// Every index expands through the palette. The expansion takes four pixels
-// a step and finishes each row one pixel at a time, storing a 4-byte word
-// for every pixel but a row's last; every width around those steps must come
-// out exact, and nothing may be written past the file.
+// Every index expands through the palette. Every width, around the steps an
+// unrolled or vector expansion would take, must come out exact, and nothing
+// may be written past the file.
 TEST(targa_writer, widths_around_the_expansion_steps)
 {
     std::vector<int32_t> widths;

@@ -7,10 +7,6 @@
 #include "console.h"
 #include "file_io.h"
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-#error "the pixel expansion stores little-endian words"
-#endif
-
 int64_t targa_size(int32_t width, int32_t height)
 {
     if (width < 0 || height < 0) return -1;
@@ -35,53 +31,23 @@ static void put_targa_header(unsigned char* out, int32_t width, int32_t height)
     out[16] = 24; // bits per pixel; descriptor 0: bottom row first
 }
 
-// Each pixel but a row's last is stored as a 4-byte word holding blue,
-// green, red and a spare byte that the next pixel overwrites; the last one
-// is stored as its three bytes, so that nothing lands past the row.
-static void expand_row_scalar(unsigned char* out, const unsigned char* src, const uint32_t* bgr,
-                              size_t width)
-{
-    if (width == 0) return;
-    size_t last = width - 1;
-    size_t x = 0;
-    for (; x + 4 <= last; x += 4) {
-        memcpy(out + 3 * x, &bgr[src[x]], 4);
-        memcpy(out + 3 * x + 3, &bgr[src[x + 1]], 4);
-        memcpy(out + 3 * x + 6, &bgr[src[x + 2]], 4);
-        memcpy(out + 3 * x + 9, &bgr[src[x + 3]], 4);
-    }
-    for (; x < last; ++x)
-        memcpy(out + 3 * x, &bgr[src[x]], 4);
-    memcpy(out + 3 * last, &bgr[src[last]], 3);
-}
-
-// One table load and one store a pixel. Storing each pixel's three bytes one
-// by one takes over three times the instructions and is felt on the largest
-// real textures; vector gathers took fewer instructions but more time, the
-// loop being held by its stores (docs/performance.md has the figures).
-static void expand_rows(unsigned char* out, const unsigned char* pixels, const uint32_t* bgr,
-                        int32_t width, int32_t height)
-{
-    size_t w = static_cast<size_t>(width);
-    size_t h = static_cast<size_t>(height);
-    for (size_t row = h; row-- > 0;) {
-        expand_row_scalar(out, pixels + row * w, bgr, w);
-        out += 3 * w;
-    }
-}
-
+// Bottom row first, each pixel as its palette entry's blue, green and red.
 void build_targa(unsigned char* out, const unsigned char* pixels, const unsigned char* palette,
                  int32_t width, int32_t height)
 {
     put_targa_header(out, width, height);
-    if (width == 0 || height == 0) return;
-    uint32_t bgr[256];
-    for (int i = 0; i < 256; ++i) {
-        const unsigned char* e = palette + 3 * i;
-        bgr[i] = static_cast<uint32_t>(e[2]) | static_cast<uint32_t>(e[1]) << 8 |
-                 static_cast<uint32_t>(e[0]) << 16;
+    size_t w = static_cast<size_t>(width);
+    unsigned char* p = out + kTargaHeaderSize;
+    for (size_t row = static_cast<size_t>(height); row-- > 0;) {
+        const unsigned char* src = pixels + row * w;
+        for (size_t x = 0; x < w; ++x) {
+            const unsigned char* e = palette + 3 * size_t{src[x]};
+            p[0] = e[2];
+            p[1] = e[1];
+            p[2] = e[0];
+            p += 3;
+        }
     }
-    expand_rows(out + kTargaHeaderSize, pixels, bgr, width, height);
 }
 
 bool write_targa(const char* path, const unsigned char* pixels, const unsigned char* palette,
