@@ -76,6 +76,10 @@ make_root=(mmdebstrap --quiet --variant=minbase --aptopt='Acquire::Check-Valid-U
 if $gate; then
   echo "building a minimal $suite root with git and ca-certificates"
   "${make_root[@]}" --include=git,ca-certificates "$suite" "$root" "$mirror"
+  # The root a mount point of its own, as / is on a machine: mmdebstrap in
+  # the Quick start's step makes / private, which fails on a plain folder.
+  mount --bind "$root" "$root"
+  mount --make-private "$root"
   mount -t proc proc "$root/proc"
   mount -t sysfs sysfs "$root/sys"
   mount --bind /dev "$root/dev"
@@ -88,6 +92,9 @@ if $gate; then
   # the root holds rather than writing through it.
   rm -f "$root/etc/resolv.conf"
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+  if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+    echo "uncommitted changes are left out: the clone holds the committed HEAD alone"
+  fi
   git clone --quiet "$repo" "$root/root/src"
   echo "running .ci/run as root in a fresh clone of $(git -C "$root/root/src" log -1 --format='%h %s')"
   begun=$SECONDS
