@@ -59,7 +59,7 @@ check() {
     [[ "$printed" != "$expected"* ]]; then
     failed=$((failed + 1))
     printf 'FAIL %s (exit %s): %s\n' "$what" "$code" "$printed"
-    grep -v 'inherited from parent' run.vg | head -n 40 || true
+    grep -v -m 40 'inherited from parent' run.vg || true
   fi
 }
 

@@ -59,9 +59,14 @@ orrel_banner=$("$root/usr/bin/Orrel" | sed -n 1p)
 printf '%s\n' "$tavlick_banner" "$orrel_banner"
 [[ "$tavlick_banner" == "Tavlick $version palette texture converter (released "*")" ]]
 [[ "$orrel_banner" == "Orrel $version light list converter ("*")" ]]
-zcat "$root/usr/share/man/man1/Tavlick.1.gz" | grep -q "^\.TH TAVLICK 1 .* \"Tavlick $version\""
-zcat "$root/usr/share/man/man1/Orrel.1.gz" | grep -q "^\.TH ORREL 1 .* \"Orrel $version\""
-zcat "$root/usr/share/doc/content-tools/changelog.gz" | head -n 1 | grep -q "^content-tools ($version) "
+# Each file is read whole before it is matched: a reader that stops at the
+# first match or line would cut zcat off, which pipefail counts as a failure.
+tavlick_page=$(zcat "$root/usr/share/man/man1/Tavlick.1.gz")
+orrel_page=$(zcat "$root/usr/share/man/man1/Orrel.1.gz")
+changelog=$(zcat "$root/usr/share/doc/content-tools/changelog.gz")
+grep -q "^\.TH TAVLICK 1 .* \"Tavlick $version\"" <<< "$tavlick_page"
+grep -q "^\.TH ORREL 1 .* \"Orrel $version\"" <<< "$orrel_page"
+[[ "${changelog%%$'\n'*}" == "content-tools ($version) "* ]]
 
 # lintian's hardening tags skip static programs, so the ELF is read here.
 step "Debian package: hardened programs (PIE, read-only relocations bound at start, no .comment)"

@@ -18,9 +18,18 @@ rm -rf "$work" && mkdir -p "$work"
 # that test discovery does not race to create it.
 # Wine names files in the locale's character set, so it must be UTF-8.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX="$PWD/build/windows/wine" LC_ALL=C.UTF-8
+# The first of its arguments that is a command, or nothing. A loop rather
+# than a pipe to head, which may stop before command -v has written.
+first_command() {
+  local name
+  for name in "$@"; do
+    command -v "$name" && return
+  done
+  return 0
+}
 # Wine's loader and server under the names either package gives them.
-wine=$(command -v /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine | head -n 1 || true)
-wineserver=$(command -v /usr/lib/wine/wineserver wineserver | head -n 1 || true)
+wine=$(first_command /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine)
+wineserver=$(first_command /usr/lib/wine/wineserver wineserver)
 if [ -z "$wine" ] || [ -z "$wineserver" ]; then
   echo "Wine is not installed (Debian package wine64, or wine on testing)"
   exit 1

@@ -31,6 +31,18 @@ PY
 # from the missing "Converted:" line, so each recipe checks for it. Each runs
 # in the texture's directory, which keeps the argument short (names of 64
 # characters or more would be cut to 63).
+
+# The README's find and xargs recipe as it stands there, with the program
+# on PATH under its own name.
+mkdir "$tree/bin"
+ln -s "$tavlick" "$tree/bin/Tavlick"
+export PATH="$tree/bin:$PATH"
+recipe=$(cat <<'SH'
+find . -name '*.wal' -print0 |
+  xargs -0 -n 1 -P "$(nproc)" sh -c 'cd "${1%/*}" && out=$(Tavlick "${1##*/}") &&
+    case $out in Converted:*) ;; *) echo "$1: $out"; exit 1 ;; esac' sh
+SH
+)
 cat > "$tree/Makefile" <<MK
 # No built-in rules: searching them for 10,000 targets costs more than the work.
 MAKEFLAGS += --no-builtin-rules
@@ -63,7 +75,11 @@ measure() {
   clean
   local start end
   start=$(date +%s.%N)
-  (cd "$tree" && eval "$command") > "$tree/log"
+  if ! (cd "$tree" && eval "$command") > "$tree/log"; then
+    echo "$label: failed" >&2
+    cat "$tree/log" >&2
+    exit 1
+  fi
   end=$(date +%s.%N)
   local made
   made=$(find "$tree" -name '*.tga' | wc -l)
@@ -71,12 +87,16 @@ measure() {
     echo "$label: $made of $count converted" >&2
     exit 1
   fi
-  awk -v l="$label" -v s="$start" -v e="$end" -v n="$count" -v c="$command" \
+  # The command on one line, however it was written: each of its line
+  # breaks follows a | or &&, where a space does as well.
+  local line
+  line=$(printf '%s' "$command" | tr -s '\n ' ' ')
+  awk -v l="$label" -v s="$start" -v e="$end" -v n="$count" -v c="$line" \
     'BEGIN { t = e - s; printf "%-8s %6.2f s %8.0f textures/s   %s\n", l, t, n / t, c }'
 }
 
 echo "$count textures of 64 x 64, $jobs jobs"
-measure xargs "find . -name '*.wal' -print0 | xargs -0 -n 1 -P $jobs \"$tavlick\" | grep -v '^Converted: ' || true"
+measure xargs "$recipe"
 measure make "make -j$jobs"
 measure ninja "ninja -j$jobs --quiet"
 measure true "find . -name '*.wal' -print0 | xargs -0 -n 1 -P $jobs true" 0
