@@ -88,10 +88,17 @@ if $gate; then
   mount --make-private "$root/dev/pts"
   mount -t tmpfs tmpfs "$root/dev/shm"
   mount -t tmpfs tmpfs "$root/tmp"
-  # A name server, as a new machine has; the copy replaces whatever link
-  # the root holds rather than writing through it.
-  rm -f "$root/etc/resolv.conf"
-  cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+  # What a new machine of this kind has before anything is installed: its
+  # name server, the certificates it trusts (a registry reached over TLS
+  # may need one that Debian does not ship) and npm's setting that points
+  # at them. Each copy replaces whatever the root holds there rather than
+  # writing through a link.
+  for file in /etc/resolv.conf /etc/ssl/certs/ca-certificates.crt /etc/npmrc; do
+    if [ -f "$file" ]; then
+      rm -f "$root$file"
+      cp -L "$file" "$root$file"
+    fi
+  done
   if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "uncommitted changes are left out: the clone holds the committed HEAD alone"
   fi
