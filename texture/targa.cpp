@@ -36,6 +36,9 @@ void build_targa(unsigned char* out, const unsigned char* pixels, const unsigned
                  int32_t width, int32_t height)
 {
     put_targa_header(out, width, height);
+    // A side of 0 leaves no pixel, however long the other: 0 x 2^31 - 1 must
+    // not walk two billion empty rows.
+    if (width == 0 || height == 0) return;
     size_t w = static_cast<size_t>(width);
     unsigned char* p = out + kTargaHeaderSize;
     for (size_t row = static_cast<size_t>(height); row-- > 0;) {
