@@ -149,8 +149,8 @@ static bool make_lights(const std::string& path, unsigned lights, size_t min_byt
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        printf("usage: bench_gen <directory> [tex64|tex1024|tex4096|tex8192|lights10|lights10k|"
-               "lights100m]...\n");
+        printf("usage: bench_gen <directory> [tex64|tex256|tex512|tex1024|tex4096|tex8192|lights10|"
+               "lights10k|lights100m]...\n");
         return 1;
     }
     std::string dir = argv[1];
@@ -163,7 +163,7 @@ int main(int argc, char** argv)
     };
     // Each input draws from its own sequence, so a subset gives the same bytes.
     bool ok = true;
-    for (uint32_t side : {64u, 1024u, 4096u, 8192u}) {
+    for (uint32_t side : {64u, 256u, 512u, 1024u, 4096u, 8192u}) {
         std::string name = "tex" + std::to_string(side);
         g_state = side;
         if (wanted(name.c_str())) ok = make_texture(dir + "/" + name + ".wal", side) && ok;
