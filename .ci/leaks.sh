@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Leak check of whole runs: both programs, built without sanitizers, with
-# dynamic linking and with plain memory for every block (TOOLS_HUGE_PAGES
-# off: valgrind cannot see a mapping that is never released), so that
-# valgrind sees every allocation, run under valgrind's memcheck on success
-# and failure paths alike. A run fails the check when valgrind reports any
+# Leak check of whole runs: both programs, built without sanitizers and with
+# dynamic linking, so that valgrind sees every allocation, run under
+# valgrind's memcheck on success and failure paths alike. A run fails the check when valgrind reports any
 # error or leak, or when the program leaves a file descriptor open that it
 # did not inherit.
 set -euo pipefail
@@ -12,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/leaks
 
-cmake --preset release -B "$build" -DTOOLS_STATIC=OFF -DTOOLS_HUGE_PAGES=OFF -DBUILD_TESTING=OFF \
+cmake --preset release -B "$build" -DTOOLS_STATIC=OFF -DBUILD_TESTING=OFF \
   -DCMAKE_CXX_FLAGS=-g --log-level=WARNING >/dev/null
 cmake --build "$build" --target Tavlick Orrel >/dev/null
 tavlick=$build/texture/Tavlick

@@ -48,9 +48,7 @@ check_struct_has_member("struct stat" st_flags sys/stat.h TOOLS_HAVE_ST_FLAGS LA
 # Real-time signals, which end a process by default.
 check_cxx_symbol_exists(SIGRTMIN signal.h TOOLS_HAVE_SIGRTMIN)
 
-# Memory hints for large blocks.
-check_cxx_symbol_exists(MAP_ANONYMOUS sys/mman.h TOOLS_HAVE_MAP_ANONYMOUS)
-check_cxx_symbol_exists(MAP_POPULATE sys/mman.h TOOLS_HAVE_MAP_POPULATE)
+# Huge pages for large blocks, asked for with a hint.
 check_cxx_symbol_exists(MADV_HUGEPAGE sys/mman.h TOOLS_HAVE_MADV_HUGEPAGE)
 
 # Extended attributes and ACLs come in three shapes: Linux's calls (ACLs are
@@ -89,6 +87,11 @@ if(TOOLS_HAVE_O_TMPFILE)
 else()
   set(TOOLS_UNNAMED none)
 endif()
+if(TOOLS_HAVE_MADV_HUGEPAGE)
+  set(TOOLS_PAGES linux)
+else()
+  set(TOOLS_PAGES none)
+endif()
 if(TOOLS_HAVE_STATX OR TOOLS_HAVE_STATX_CALL)
   set(TOOLS_FOLDER linux)
 elseif(TOOLS_HAVE_ST_FLAGS)
@@ -97,8 +100,7 @@ else()
   set(TOOLS_FOLDER none)
 endif()
 
-foreach(name O_PATH O_SEARCH O_TMPFILE S_ISVTX STATX STATX_CALL ST_FLAGS SIGRTMIN MAP_ANONYMOUS
-             MAP_POPULATE MADV_HUGEPAGE)
+foreach(name O_PATH O_SEARCH O_TMPFILE S_ISVTX STATX STATX_CALL ST_FLAGS SIGRTMIN)
   if(NOT TOOLS_HAVE_${name})
     set(TOOLS_HAVE_${name} 0)
   endif()
@@ -124,11 +126,11 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/frame_config.h.in
                ${PROJECT_BINARY_DIR}/generated/frame_config.h @ONLY)
 
 set(tools_frame_found)
-foreach(name O_PATH O_SEARCH O_TMPFILE STATX STATX_CALL ST_FLAGS SIGRTMIN MAP_POPULATE MADV_HUGEPAGE)
+foreach(name O_PATH O_SEARCH O_TMPFILE STATX STATX_CALL ST_FLAGS SIGRTMIN)
   if(TOOLS_HAVE_${name})
     list(APPEND tools_frame_found ${name})
   endif()
 endforeach()
 list(JOIN tools_frame_found " " tools_frame_found)
 message(STATUS "Frame: attributes and ACLs ${TOOLS_CUSTODY}, folder flags ${TOOLS_FOLDER}, "
-               "unnamed files ${TOOLS_UNNAMED}; has ${tools_frame_found}")
+               "unnamed files ${TOOLS_UNNAMED}, huge pages ${TOOLS_PAGES}; has ${tools_frame_found}")

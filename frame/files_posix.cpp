@@ -1,9 +1,6 @@
 // What the frame asks of the system about files: their kinds and sizes,
-// opening inputs and what is written in place, and plain and mapped memory
-// for whole-file blocks.
+// opening inputs and what is written in place.
 #include "platform.h"
-
-#include "frame_config.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -11,7 +8,6 @@
 #include <cstdlib>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,52 +80,3 @@ FILE* open_for_reading(const char* path)
     if (fd < 0 && errno == EWOULDBLOCK) fd = open(path, O_RDONLY | O_CLOEXEC);
     return fd < 0 ? nullptr : blocking_stream(fd, "rb");
 }
-
-unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
-                         size_t* total)
-{
-#if TOOLS_HAVE_MAP_ANONYMOUS
-    // Map more than needed, then give back the parts below and above the
-    // aligned range, so that the kernel can back it with huge pages.
-    size_t span = before + length + alignment;
-    int flags = MAP_PRIVATE | MAP_ANONYMOUS;
-    (void)huge; // a system without the hints below maps every block alike
-#if TOOLS_HAVE_MAP_POPULATE
-    // One call faults in every small page, far cheaper than a fault each.
-    if (!huge) flags |= MAP_POPULATE;
-#endif
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, flags, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    // Offsets from the start of the mapping, so that every pointer below is
-    // derived from `raw` itself.
-    auto* base = static_cast<unsigned char*>(raw);
-    uintptr_t first = reinterpret_cast<uintptr_t>(raw);
-    size_t lead = static_cast<size_t>(
-        ((first + before + alignment - 1) & ~(uintptr_t{alignment} - 1)) - first - before);
-    unsigned char* keep = base + lead;
-    unsigned char* aligned = keep + before;
-    if (lead > 0) munmap(base, lead);
-    size_t trail = span - lead - before - length;
-    if (trail > 0) munmap(aligned + length, trail);
-#if TOOLS_HAVE_MADV_HUGEPAGE
-    if (huge) madvise(aligned, length, MADV_HUGEPAGE);
-#endif
-    *start = keep;
-    *total = before + length;
-    return aligned;
-#else
-    // No anonymous mappings in this profile: the caller takes plain memory.
-    (void)before, (void)length, (void)alignment, (void)huge, (void)start, (void)total;
-    return nullptr;
-#endif
-}
-
-void unmap_pages(void* start, size_t total) { munmap(start, total); }
-
-void* alloc_aligned(size_t alignment, size_t size)
-{
-    void* p = nullptr;
-    return posix_memalign(&p, alignment, size == 0 ? 1 : size) == 0 ? p : nullptr;
-}
-
-void free_aligned(void* p) { free(p); }

@@ -11,27 +11,7 @@
 
 #include "folder.h"
 #include "frame_config.h"
-
-size_t directory_length(const char* path)
-{
-    const char* slash = strrchr(path, '/');
-    return slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
-}
-
-// The directory that holds `path`, "." for a bare name, into `dir` of
-// kPathCapacity bytes; false when it does not fit.
-static bool directory_of(const char* path, char* dir)
-{
-    size_t length = directory_length(path);
-    if (length >= kPathCapacity) return false;
-    if (length == 0) {
-        memcpy(dir, ".", 2);
-    } else {
-        memcpy(dir, path, length);
-        dir[length] = '\0';
-    }
-    return true;
-}
+#include "paths_posix.h"
 
 // The kernel's rule for sticky world-writable folders (its protected_symlinks,
 // protected_fifos and protected_regular): a name there that belongs neither

@@ -1,7 +1,7 @@
 // What the frame needs of the operating system, laid out in the order of
 // the sources that implement it. Windows has one source
 // (platform_windows.cpp); elsewhere each concern has its own: files_posix.cpp
-// (kinds, inputs, writing in place, memory), links_posix.cpp (where an output
+// (kinds, inputs, writing in place), pages_linux.cpp (huge pages), links_posix.cpp (where an output
 // lands), replacement_posix.cpp (the fresh file and how it takes the name,
 // with custody_posix.cpp and the flavours the configure probes pick for
 // attributes, folder flags and unnamed files) and signal_guard_posix.cpp.
@@ -45,21 +45,12 @@ FILE* open_in_place(const char* path, bool follow);
 // when it cannot be opened.
 FILE* open_for_reading(const char* path);
 
-// Memory for large blocks: `length` bytes starting at an `alignment`
-// boundary, with `before` more bytes mapped right below that boundary for
-// the caller's bookkeeping. With `huge`, backed by huge pages where the
-// system offers them; otherwise small pages, all faulted in by the mapping
-// itself. Null when the system offers no such mapping; the caller then takes
-// plain memory. Released with unmap_pages(start, total) given what map_pages
-// stored in *start and *total.
-unsigned char* map_pages(size_t before, size_t length, size_t alignment, bool huge, void** start,
-                         size_t* total);
-void unmap_pages(void* start, size_t total);
+// The size of a huge page where the system offers them for plain memory.
+constexpr size_t kHugePage = size_t{2} << 20;
 
-// Plain memory aligned to `alignment` (a power of two, at most 4096);
-// released with free_aligned. Null when memory is short.
-void* alloc_aligned(size_t alignment, size_t size);
-void free_aligned(void* p);
+// A block of `size` bytes in huge pages, released with free(); null where the
+// system takes no hint for them (the caller takes plain memory then).
+unsigned char* alloc_huge_pages(size_t size);
 
 // A regular output is never written in place: its replacement is written
 // as a fresh file in the folder of the file its name finally leads to, and
@@ -118,7 +109,7 @@ enum class TemporaryFault {
     NameTaken,   // something already has the name: try another
     NotMade,     // no file can be made there
     Custody,     // made, but the previous output's custody could not be carried
-                 // over whole, so it is gone again
+                 // over whole
 };
 
 // The replacement, made without a name where the system and the file system
@@ -130,7 +121,8 @@ enum class TemporaryFault {
 // again), then its owner and group where the system allows (root), else
 // its group where this user belongs to it. Attributes that belong to the
 // system (security labels, capabilities) stay the system's. Unsupported
-// when no unnamed file can be made here.
+// when no unnamed file can be made here. On any fault the caller discards
+// the place, which removes whatever was made.
 FILE* create_unnamed(OutputPlace* place, TemporaryFault* fault);
 
 // The same as a named file, `name` in the output's folder, created

@@ -94,18 +94,8 @@ int64_t stream_size(FILE* file)
     return size;
 }
 
-// Large pages on Windows need a privilege that ordinary users lack, so
-// large blocks take plain memory there.
-unsigned char* map_pages(size_t, size_t, size_t, bool, void**, size_t*) { return nullptr; }
-
-void unmap_pages(void*, size_t) {}
-
-void* alloc_aligned(size_t alignment, size_t size)
-{
-    return _aligned_malloc(size == 0 ? 1 : size, alignment);
-}
-
-void free_aligned(void* p) { _aligned_free(p); }
+// Large pages on Windows need a privilege that ordinary users lack.
+unsigned char* alloc_huge_pages(size_t /*size*/) { return nullptr; }
 
 size_t directory_length(const char* path)
 {
@@ -223,11 +213,7 @@ FILE* create_temporary(OutputPlace* place, const char* name, TemporaryFault* fau
     InterlockedExchange(&g_temporary_live, 1);
     SetConsoleCtrlHandler(remove_on_break, TRUE);
     FILE* file = write_stream(h);
-    if (file == nullptr) {
-        discard_replacement(place);
-        return nullptr;
-    }
-    *fault = TemporaryFault::None;
+    if (file != nullptr) *fault = TemporaryFault::None;
     return file;
 }
 

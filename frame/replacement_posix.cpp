@@ -101,9 +101,7 @@ FILE* create_temporary(OutputPlace* place, const char* name, TemporaryFault* fau
     }
     sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
-    FILE* file = take_over(place, fd, &previous, fault);
-    if (file == nullptr) discard_replacement(place);
-    return file;
+    return take_over(place, fd, &previous, fault);
 }
 
 static void release_place(OutputPlace* place)
@@ -128,20 +126,14 @@ void discard_replacement(OutputPlace* place)
 static bool name_unnamed(OutputPlace* place)
 {
     if (!place->existed && link_unnamed(place->unnamed, place->folder, place->name)) return true;
-    if (place->existed || errno == EEXIST) {
-        char hidden[kPathCapacity];
-        uint64_t random = name_entropy();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            random = next_random(random);
-            if (!temporary_name(place->name, random >> 16, hidden, sizeof hidden)) return false;
-            if (link_unnamed(place->unnamed, place->folder, hidden)) {
-                memcpy(place->temporary, hidden, strlen(hidden) + 1);
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-    }
-    return false;
+    if (!place->existed && errno != EEXIST) return false;
+    return with_free_name(place->name, [place](const char* hidden) {
+               if (link_unnamed(place->unnamed, place->folder, hidden)) {
+                   memcpy(place->temporary, hidden, strlen(hidden) + 1);
+                   return TemporaryFault::None;
+               }
+               return errno == EEXIST ? TemporaryFault::NameTaken : TemporaryFault::NotMade;
+           }) == TemporaryFault::None;
 }
 
 // Only SIGKILL, or a signal the C library keeps for itself, can end the run

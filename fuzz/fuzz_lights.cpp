@@ -9,7 +9,7 @@
 
 #include "light_keys.h"
 #include "light_translation.h"
-#include "text_block.h"
+#include "text_copy.h"
 #include "tokens.h"
 
 // Every call either moves the cursor forward or ends the text, so a text of
@@ -20,11 +20,10 @@ static void check_tokens(const char* text, size_t size)
     for (size_t calls = 0; cursor != nullptr; ++calls) {
         if (calls > size + 1) abort();
         const char* before = cursor;
-        const char* token = next_token(&cursor);
-        if (strlen(token) > kMaxToken) abort();
+        if (read_token(&cursor).size() > kMaxToken) abort();
         if (cursor != nullptr && (cursor <= before || cursor > text + size)) abort();
     }
-    if (*next_token(&cursor) != '\0' || cursor != nullptr) abort();
+    if (!read_token(&cursor).empty() || cursor != nullptr) abort();
 }
 
 static void check_translation(const TextBlock& text)

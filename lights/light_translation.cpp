@@ -5,11 +5,12 @@
 
 #include "com_sprintf.h"
 #include "console.h"
-#include "file_io.h"
 #include "light_keys.h"
+#include "output.h"
 #include "tokens.h"
 
-int g_light_number;
+// Number of the next light; the first "{" of a translation is light 0.
+static int g_light_number;
 
 static_assert(kLightCommentSize <= kOutputBufferSize && kMaxToken <= kOutputBufferSize,
               "every piece fits the output buffer");

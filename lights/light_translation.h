@@ -3,10 +3,7 @@
 #pragma once
 
 #include "light_output.h"
-#include "text_block.h"
-
-// Number of the next light; the first "{" of a translation is light 0.
-extern int g_light_number;
+#include "loader.h"
 
 // Translates `text` into `out`, starting with the world header. Returns
 // false on an unrecognised token, after printing it; what was written before

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "console.h"
-#include "file_io.h"
 #include "light_translation.h"
+#include "loader.h"
 #include "tools_version.h"
 
 const ToolProfile kOrrelProfile = {

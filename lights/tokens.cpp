@@ -1,9 +1,5 @@
 #include "tokens.h"
 
-#include <cstring>
-
-static char g_token[kMaxToken + 1];
-
 // Bytes are classed by their signed value: zero ends the text, anything up
 // to the space separates (so do all bytes from 0x80 up, which keeps a word
 // to plain ASCII), the rest are ordinary characters.
@@ -44,12 +40,4 @@ std::string_view read_token(const char** cursor)
     *cursor = end;
     size_t length = static_cast<size_t>(end - p);
     return {p, length < kMaxToken ? length : 0};
-}
-
-const char* next_token(const char** cursor)
-{
-    std::string_view token = read_token(cursor);
-    memcpy(g_token, token.data(), token.size());
-    g_token[token.size()] = '\0';
-    return g_token;
 }

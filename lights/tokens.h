@@ -13,7 +13,3 @@ constexpr size_t kMaxToken = 512;
 // text, and moves the cursor past it. At the end of the text the token is empty and the cursor
 // becomes null; every later call returns the empty token again.
 std::string_view read_token(const char** cursor);
-
-// The same token, ended by a zero in one process-wide buffer that the next
-// call overwrites.
-const char* next_token(const char** cursor);

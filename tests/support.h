@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "file_io.h"
-#include "text_block.h"
+#include "loader.h"
+#include "output.h"
+#include "text_copy.h"
 
 namespace fs = std::filesystem;
 

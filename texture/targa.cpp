@@ -5,7 +5,7 @@
 
 #include "block.h"
 #include "console.h"
-#include "file_io.h"
+#include "output.h"
 
 int64_t targa_size(int32_t width, int32_t height)
 {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "file_io.h"
+#include "loader.h"
 
 // Header fields this tool reads; the rest of the header is ignored.
 constexpr int kTextureHeaderSize = 44;
