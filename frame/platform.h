@@ -1,10 +1,11 @@
 // What the frame needs of the operating system, laid out in the order of
 // the sources that implement it. Windows has one source
 // (platform_windows.cpp); elsewhere each concern has its own: files_posix.cpp
-// (kinds, inputs, writing in place), pages_linux.cpp (huge pages), links_posix.cpp (where an output
-// lands), replacement_posix.cpp (the fresh file and how it takes the name,
-// with custody_posix.cpp and the flavours the configure probes pick for
-// attributes, folder flags and unnamed files) and signal_guard_posix.cpp.
+// (kinds, inputs, writing in place), pages_linux.cpp (huge pages),
+// paths_posix.cpp (the folder part of a path), links_posix.cpp (where an
+// output lands), replacement_posix.cpp (the fresh file and how it takes the
+// name, with custody_posix.cpp and the flavours the configure probes pick
+// for attributes, folder flags and unnamed files) and signal_guard_posix.cpp.
 // CMake picks them; every function means the same on every system.
 #pragma once
 
