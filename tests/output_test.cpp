@@ -74,16 +74,11 @@ static std::string run_with_file_limit(const std::string& program, const std::st
                       dir);
 }
 
+// Orrel fails in the middle of its buffered writes (Tavlick's one write
+// fails in a_link_keeps_pointing_at_the_new_file).
 TEST(replacement, a_file_size_limit_leaves_the_previous_output)
 {
     ScratchDir dir;
-    write_file(dir / "big.wal", make_texture(256, 256, 44, Bytes(65536, 9)));
-    write_file(dir / "big.tga", "previous");
-    EXPECT_EQ(run_with_file_limit(tavlick(), "big.wal", dir), "Couldn't write big.tga\n");
-    EXPECT_EQ(read_text(dir / "big.tga"), "previous");
-    EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
-
-    // Orrel fails in the middle of its buffered writes.
     std::string lights;
     for (int i = 0; i < 5000; ++i)
         lights += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
@@ -201,15 +196,18 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
             no_core();
             if (!unnamed) named_runs();
         };
-        std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP,  SIGQUIT,
-                                    SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
+        // A file without a name needs no handler: one signal and SIGKILL
+        // show it. A named one needs the guard for every signal that ends a run.
+        std::vector<int> signals = {SIGTERM, SIGKILL};
+        if (!unnamed) {
+            signals = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
 #ifdef SIGPOLL
-        signals.push_back(SIGPOLL); // SIGIO on Linux; macOS and the BSDs ignore SIGIO
+            signals.push_back(SIGPOLL); // SIGIO on Linux; macOS and the BSDs ignore SIGIO
 #endif
 #if TOOLS_HAVE_SIGRTMIN
-        signals.insert(signals.end(), {SIGRTMIN + 2, SIGRTMAX});
+            signals.insert(signals.end(), {SIGRTMIN + 2, SIGRTMAX});
 #endif
-        if (unnamed) signals.push_back(SIGKILL);
+        }
         for (int sig : signals) {
             bool first = round++ % 2 == 1;
             if (first)
@@ -849,12 +847,6 @@ TEST(replacement, a_full_file_system_leaves_the_previous_output)
 
     EXPECT_EQ(printed_by(start_program(tavlick(), "m/x.wal", dir), dir),
               "Couldn't create m/x.tga\n");
-    EXPECT_EQ(read_text(dir / "m/x.tga"), "previous");
-
-    // One inode free and no block: the new file is made, its write fails.
-    fs::remove(full / ("i" + std::to_string(fillers - 1)));
-    EXPECT_EQ(printed_by(start_program(tavlick(), "m/x.wal", dir), dir),
-              "Couldn't write m/x.tga\n");
     EXPECT_EQ(read_text(dir / "m/x.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }

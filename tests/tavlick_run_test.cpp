@@ -20,23 +20,14 @@ TEST(tavlick_run, converts_a_texture)
     EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
               "Converted: wall.wal -> wall.tga\n");
     EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(37, 23, pixels));
-
-    // An existing output is replaced; an empty image is a header-only file.
-    write_file(dir / "wall.wal", make_texture(0, 9, 44, {}));
-    EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
-              "Converted: wall.wal -> wall.tga\n");
-    EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(0, 9, {}));
 }
 
 TEST(tavlick_run, command_line_faults)
 {
     ScratchDir dir;
     EXPECT_EQ(run_program(tavlick(), {}, dir.path).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run_program(tavlick(), {"a.wal", "b.wal"}, dir.path).out,
-              std::string(kBanner) + kUsage);
     EXPECT_EQ(run_program(tavlick(), {"a.b"}, dir.path).out,
               std::string("Funny argument size.\n") + kUsage);
-    EXPECT_EQ(run_program(tavlick(), {"nope.wal"}, dir.path).out, "Couldn't open nope.wal\n");
     EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{}));
 }
 
@@ -90,19 +81,3 @@ TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
     EXPECT_EQ(run_program(tavlick(), {"big.wal"}, dir.path).out, "Couldn't read big.wal\n");
     EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"big.wal"}));
 }
-
-#ifndef _WIN32
-// 3 x width x height + 18 overflows a signed 32-bit count while the pixel
-// block itself fits the file; the file is sparse, so it costs no disk.
-TEST(tavlick_run, targa_too_large_for_the_format)
-{
-    ScratchDir dir;
-    int32_t width = 32768;
-    int32_t height = 21846; // 3 x 32768 x 21846 + 18 > 2^31 - 1
-    write_file(dir / "huge.wal", make_texture(width, height, 44, {}));
-    fs::resize_file(dir.path / "huge.wal", 44 + uint64_t{32768} * 21846);
-    EXPECT_EQ(run_program(tavlick(), {"huge.wal"}, dir.path).out,
-              "Couldn't create huge.tga: 32768 x 21846 pixels is too large for a Targa file\n");
-    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"huge.wal"}));
-}
-#endif

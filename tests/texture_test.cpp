@@ -75,9 +75,6 @@ TEST(targa_writer, widths_around_the_expansion_steps)
         widths.push_back(w);
     for (int32_t w : {63, 64, 65, 255, 256, 257, 300, 1023, 1025})
         widths.push_back(w);
-    Bytes wide = build(300, 1, Bytes(300, 0));
-    EXPECT_EQ(wide[12], 0x2c); // 300 in two little-endian bytes
-    EXPECT_EQ(wide[13], 0x01);
     for (int32_t width : widths) {
         for (int32_t height : {1, 3}) {
             Bytes pixels(static_cast<size_t>(width * height));
