@@ -81,26 +81,6 @@ TEST(bad_input, an_input_under_a_lease_is_waited_for)
 }
 #endif
 
-// The link stays a link and the device stays a device: a program must never
-// remove what an output name merely points at. A long light list fails at a
-// write in the middle of its translation, a short one at its last.
-TEST(bad_input, an_output_linked_to_dev_full)
-{
-    ScratchDir dir;
-    write_file(dir / "full.wal", make_texture(4, 4, 44, Bytes(16, 3)));
-    write_file(dir / "full.txt", "{ origin 1 2 3 }\n");
-    std::string many;
-    for (int i = 0; i < 50000; ++i)
-        many += "{\norigin 1 2 3\ncolor 1 1 1\n}\n";
-    write_file(dir / "long.txt", many);
-    for (const char* name : {"full.tga", "full.lit", "long.lit"})
-        fs::create_symlink("/dev/full", dir.path / name);
-    EXPECT_EQ(run(tavlick(), dir, "full.wal"), "Couldn't write full.tga\n");
-    EXPECT_EQ(run(orrel(), dir, "full.txt"), "Couldn't write full.lit\n");
-    EXPECT_EQ(run(orrel(), dir, "long.txt"), "Couldn't write long.lit\n");
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
 TEST(bad_input, an_output_that_cannot_be_created)
 {
     ScratchDir dir;

@@ -339,24 +339,41 @@ TEST(replacement, standard_output_that_is_the_output_or_a_pipe_nobody_reads)
     }));
     EXPECT_TRUE(exited_0(status));
     EXPECT_EQ(read_file(output), expected_targa(64, 64, pixels));
-    // A reader of standard output that has gone is no failure.
+    // A reader of standard output that has gone is no failure, for a run
+    // that fails as for one that converts.
     fs::remove(output);
     int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    close(ends[0]);
-    status =
-        finish_program(start_program(tavlick(), "wall.wal", dir, [&ends] { dup2(ends[1], 1); }));
-    close(ends[1]);
-    EXPECT_TRUE(exited_0(status)) << status;
+    for (const char* input : {"nope.wal", "wall.wal"}) {
+        ASSERT_EQ(pipe(ends), 0);
+        close(ends[0]);
+        status =
+            finish_program(start_program(tavlick(), input, dir, [&ends] { dup2(ends[1], 1); }));
+        close(ends[1]);
+        EXPECT_TRUE(exited_0(status)) << input << ": " << status;
+    }
     EXPECT_EQ(read_file(output), expected_targa(64, 64, pixels));
 
-    // An output linked to /dev/stdout while standard output is a pipe: the
-    // link the kernel makes for the descriptor leads to the pipe, which gets
-    // the Targa file, then the line that says so.
+#if TOOLS_HAVE_LINUX_MOUNT
+    // The links the kernel makes up for descriptors, reached through a /proc
+    // of the run's own mounted inside the folder, so that no output name
+    // leads out of it.
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a /proc of the run's own needs root";
+    std::string proc = dir / "proc";
+    fs::create_directory(proc);
+    auto own_proc = [&proc] {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("proc", proc.c_str(), "proc", 0, nullptr) != 0)
+            _exit(123);
+    };
+    // An output linked to standard output, a pipe: the link the kernel makes
+    // for the descriptor leads to the pipe, which gets the Targa file, then
+    // the line that says so.
     fs::remove(output);
-    fs::create_symlink("/dev/stdout", output);
+    fs::create_symlink("proc/self/fd/1", output);
     ASSERT_EQ(pipe(ends), 0);
-    pid_t pid = start_program(tavlick(), "wall.wal", dir, [&ends] {
+    pid_t pid = start_program(tavlick(), "wall.wal", dir, [&ends, &own_proc] {
+        own_proc();
         close(ends[0]);
         dup2(ends[1], 1);
     });
@@ -375,16 +392,18 @@ TEST(replacement, standard_output_that_is_the_output_or_a_pipe_nobody_reads)
 
     // One that leads to a descriptor whose file is gone: the kernel shows
     // "NAME (deleted)", which is no name to make a file by.
-    if (!fs::exists("/proc/self/fd")) return;
     fs::remove(output);
-    fs::create_symlink("/proc/self/fd/3", output);
+    fs::create_symlink("proc/self/fd/3", output);
     std::string gone = dir / "gone.txt";
-    pid = start_program(tavlick(), "wall.wal", dir, [&gone] {
+    pid = start_program(tavlick(), "wall.wal", dir, [&gone, &own_proc] {
+        own_proc();
         int fd = open(gone.c_str(), O_WRONLY | O_CREAT, 0644);
         if (fd < 0 || dup2(fd, 3) != 3 || unlink(gone.c_str()) != 0) _exit(124);
     });
     EXPECT_EQ(printed_by(pid, dir), "Couldn't create wall.tga\n");
-    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{".out", "wall.tga", "wall.wal"}));
+    EXPECT_EQ(names_in(dir.path),
+              (std::vector<std::string>{".out", "proc", "wall.tga", "wall.wal"}));
+#endif
 }
 
 TEST(replacement, a_fifo_or_a_device_is_written_in_place_and_never_waited_on)
@@ -420,6 +439,14 @@ TEST(replacement, a_fifo_or_a_device_is_written_in_place_and_never_waited_on)
     write_file(dir / "n.wal", make_texture(2, 2, 44, Bytes(4, 1)));
     EXPECT_EQ(run_program(tavlick(), {"n.wal"}, dir.path).out, "Converted: n.wal -> n.tga\n");
     EXPECT_TRUE(fs::is_character_file(node));
+    // One that refuses every write, as /dev/full does, reached through a
+    // link: the run says so, and the link and the device stay what they are.
+    ASSERT_EQ(mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    fs::create_symlink("full", dir.path / "u.tga");
+    write_file(dir / "u.wal", make_texture(4, 4, 44, Bytes(16, 3)));
+    EXPECT_EQ(run_program(tavlick(), {"u.wal"}, dir.path).out, "Couldn't write u.tga\n");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "u.tga"));
+    EXPECT_TRUE(fs::is_character_file(dir.path / "full"));
 }
 
 // From the moment the output is in place the run finishes, whatever signal
