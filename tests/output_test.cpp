@@ -543,9 +543,11 @@ TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
     ScratchDir dir;
     for (const char* folder : {"shared", "closed", "own"})
         fs::create_directories(dir.path / folder);
-    fs::permissions(dir.path / "shared", fs::perms(01777));
-    // Sticky but writable by its owner alone: no one else can plant a link.
-    fs::permissions(dir.path / "closed", fs::perms(01755));
+    // Writable by others but not by its group: world-writable all the same.
+    fs::permissions(dir.path / "shared", fs::perms(01757));
+    // Sticky and writable by its group but not by the world: the rule is
+    // the kernel's for world-writable folders alone.
+    fs::permissions(dir.path / "closed", fs::perms(01775));
     write_file(dir / "own/notes.tga", "notes");
     // A FIFO with a reader waiting, and a device node of the test's own.
     std::string fifo = dir / "own/fifo";
@@ -565,6 +567,7 @@ TEST(replacement, links_in_a_shared_sticky_directory_follow_the_kernels_rule)
         {"shared", "f", "../own/fifo", kNobody, false},
         {"shared", "n", device ? "../own/null" : "../own/new.tga", kNobody, false},
         {"shared", "m", "../own/mine.tga", 0, true},
+        {"shared", "c", "x.tga", 0, false}, // the user's own link to the planted x.tga
         {"closed", "t", "../own/theirs.tga", kNobody, true},
     };
     for (const auto& c : cases) {
