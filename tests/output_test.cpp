@@ -659,6 +659,15 @@ TEST(replacement, permission_bits_and_read_only_outputs)
               "Couldn't create x.tga\n");
     EXPECT_EQ(read_text(dir / "x.tga"), "previous");
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
+
+    // A folder its user may write and search but not read serves.
+    fs::create_directory(dir.path / "o");
+    write_file(dir / "o/x.wal", make_texture(2, 2, 44, pixels));
+    ASSERT_EQ(chown((dir / "o").c_str(), kNobody, kNobody), 0);
+    fs::permissions(dir.path / "o", fs::perms(0333));
+    EXPECT_EQ(printed_by(start_program(program, "o/x.wal", dir, become_nobody), dir),
+              "Converted: o/x.wal -> o/x.tga\n");
+    EXPECT_EQ(read_file(dir / "o/x.tga"), expected_targa(2, 2, pixels));
 }
 
 // The rest needs Linux's own: its attributes and ACLs, its file flags, mounts
@@ -745,7 +754,7 @@ TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
     EXPECT_EQ(fs::status(dir.path / "d/x.tga").permissions(), fs::perms(0640));
 
     if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
-    // Set-ID bits are dropped; the owner, the group and the other bits stay,
+    // Set-ID and sticky bits are dropped; the owner, the group and the other bits stay,
     // also for root without the file-owner capability, as some containers
     // run it: the bits must be set before the file is handed over.
     const unsigned kOtherGroup = 4242; // neither root's group nor nobody's
@@ -765,7 +774,7 @@ TEST(replacement, an_existing_output_keeps_its_owner_group_mode_and_acl)
         ASSERT_EQ(chown((dir / (name + ".tga")).c_str(), uid, gid), 0);
         ASSERT_EQ(chmod((dir / (name + ".tga")).c_str(), mode), 0);
     };
-    previous("y", kNobody, kOtherGroup, 04604);
+    previous("y", kNobody, kOtherGroup, 05604);
     EXPECT_EQ(run_program(tavlick(), {"y.wal"}, dir.path).out, "Converted: y.wal -> y.tga\n");
     check_custody("y.tga", kNobody, kOtherGroup, 0604);
     previous("w", kNobody, kOtherGroup, 04604);
