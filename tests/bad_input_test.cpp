@@ -132,8 +132,6 @@ TEST(bad_input, light_lists_in_other_encodings)
          converted, one_light},
         {"and are kept inside quotes", "style \"caf\xc3\xa9\xff\"", converted,
          kWorld + "\"style\" \"caf\xc3\xa9\xff\"\n"},
-        {"a comment at the very end", "{ origin 1 2 3 }\n// no newline after this", converted,
-         one_light},
         // A UTF-8 mark is three bytes from 0x80 up, which separate like blanks.
         {"a UTF-8 mark", "\xef\xbb\xbf{ }", converted, kWorld + light(0) + "}\n"},
     });
