@@ -292,6 +292,89 @@ TEST(output, same_file_is_found_by_identity)
 }
 
 #ifndef _WIN32
-// From the move into place on, a program's run holds the signals that would
-// end it: a run whose output is in place finishes.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+// The guard installs its handlers with the first named temporary: a second
+// one made by the same process is removed by a signal all the same.
+TEST(signal_guard, a_second_temporary_is_guarded_too)
+{
+    ScratchDir dir;
+    std::string like = dir / "out.tga";
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        OutputPlace place;
+        TemporaryFault fault;
+        for (const char* name : {"first.tmp", "second.tmp"}) {
+            FILE* file = find_output(like.c_str(), &place) ? create_temporary(&place, name, &fault)
+                                                           : nullptr;
+            if (file == nullptr) _exit(120);
+            if (name[0] == 's') raise(SIGTERM);
+            fclose(file);
+            discard_replacement(&place);
+        }
+        _exit(121);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(names_in(dir.path), std::vector<std::string>{});
+}
+#endif
+
+#ifdef __linux__
+// An allocation the system refuses is a case of the loader's own: the
+// sanitizer's allocator gives null then, as the C library's does.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
+static auto open_descriptors()
+{
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+}
+
+// The address space this process has mapped, in bytes.
+static rlim_t mapped_bytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    for (rlim_t kib = 0; status >> key;)
+        if (key == "VmSize:" && status >> kib) return kib * 1024;
+    return 0;
+}
+
+// 2^31 - 1 bytes is the largest input. One byte more is refused before
+// anything is read, its stream closed. The largest is taken: a child of the
+// test, whose address space has no room for it, says so in place of reading
+// 2 GiB (or reads it where an emulator does not apply the limit). The files
+// are sparse.
+TEST(loader, inputs_of_up_to_2_gib_less_one_byte)
+{
+    ScratchDir dir;
+    std::string big = dir / "big";
+    write_file(big, "x");
+    fs::resize_file(big, uint64_t{1} << 31);
+    FileBlock block;
+    auto before = open_descriptors();
+    CaptureStdout();
+    EXPECT_FALSE(load_whole_file(big.c_str(), &block));
+    EXPECT_EQ(GetCapturedStdout(), "Couldn't read " + big + "\n");
+    EXPECT_EQ(open_descriptors(), before);
+
+    fs::resize_file(big, (uint64_t{1} << 31) - 1);
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        rlim_t room = mapped_bytes() + (rlim_t{1} << 30);
+        struct rlimit limit = {room, room};
+        CaptureStdout();
+        bool loaded = setrlimit(RLIMIT_AS, &limit) == 0 && load_whole_file(big.c_str(), &block);
+        bool no_room = GetCapturedStdout() == "Couldn't allocate memory for " + big + "\n";
+        _exit(loaded || no_room ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(exited_0(status)) << "the size was refused: " << status;
+}
 #endif

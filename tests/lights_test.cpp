@@ -171,6 +171,7 @@ TEST(light_translation, a_failed_write_stops_the_translation)
 
 // A text as long as the destination less its terminator fits whole; one
 // byte more is cut and reported, as is a text longer than the scratch area.
+// A destination of no bytes gets nothing, not even a terminator.
 TEST(com_sprintf, cuts_and_reports_overflow)
 {
     static char dest[100000];
@@ -184,6 +185,7 @@ TEST(com_sprintf, cuts_and_reports_overflow)
         {8, "12345678", 7, "Com_sprintf: overflow of 8 in 8\n"},
         {1, "x", 0, "Com_sprintf: overflow of 1 in 1\n"},
         {1, "", 0, ""},
+        {0, "x", 0, ""},
         {100000, std::string(70000, 'h'), 65535, "Com_sprintf: overflow of 70000 in 65536\n"},
     };
     for (const auto& c : cases) {
@@ -191,7 +193,10 @@ TEST(com_sprintf, cuts_and_reports_overflow)
         CaptureStdout();
         EXPECT_EQ(Com_sprintf(dest, c.size, "%s", c.text.c_str()), c.kept) << c.size;
         EXPECT_EQ(GetCapturedStdout(), c.message) << c.size;
-        EXPECT_EQ(std::string(dest), c.text.substr(0, static_cast<size_t>(c.kept))) << c.size;
+        // The text, its terminator, and nothing after them.
+        std::string want = c.text.substr(0, static_cast<size_t>(c.kept)) +
+                           std::string(c.size > 0 ? 1 : 0, '\0') + "#";
+        EXPECT_EQ(std::string(dest, want.size()), want) << c.size;
     }
 
     CaptureStdout();

@@ -20,52 +20,39 @@ TEST(tavlick_run, converts_a_texture)
     EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
               "Converted: wall.wal -> wall.tga\n");
     EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(37, 23, pixels));
-
-    // An existing output is replaced; an empty image is a header-only file.
-    write_file(dir / "wall.wal", make_texture(0, 9, 44, {}));
-    EXPECT_EQ(run_program(tavlick(), {"wall.wal"}, dir.path).out,
-              "Converted: wall.wal -> wall.tga\n");
-    EXPECT_EQ(read_file(dir / "wall.tga"), expected_targa(0, 9, {}));
 }
 
 TEST(tavlick_run, command_line_faults)
 {
     ScratchDir dir;
     EXPECT_EQ(run_program(tavlick(), {}, dir.path).out, std::string(kBanner) + kUsage);
-    EXPECT_EQ(run_program(tavlick(), {"a.wal", "b.wal"}, dir.path).out,
-              std::string(kBanner) + kUsage);
     EXPECT_EQ(run_program(tavlick(), {"a.b"}, dir.path).out,
               std::string("Funny argument size.\n") + kUsage);
-    EXPECT_EQ(run_program(tavlick(), {"nope.wal"}, dir.path).out, "Couldn't open nope.wal\n");
     EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{}));
 }
 
-TEST(tavlick_run, long_names_are_cut_to_63_characters)
-{
-    ScratchDir dir;
-    std::string name63 = std::string(59, 'w') + ".wal";
-    write_file(dir / name63, make_texture(1, 1, 44, {7}));
-    RunResult r = run_program(tavlick(), {name63 + "-and-more"}, dir.path);
-    std::string out63 = std::string(59, 'w') + ".tga";
-    EXPECT_EQ(r.out, "Converted: " + name63 + " -> " + out63 + "\n");
-    EXPECT_EQ(read_file(dir / out63), expected_targa(1, 1, {7}));
-}
-
+// Equal names are refused before the file is looked at, even when it is
+// missing; other names are compared as the files they lead to.
 TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
 {
     ScratchDir dir;
     Bytes texture = make_texture(2, 2, 44, {1, 2, 3, 4});
-    write_file(dir / "x.tga", texture);
     EXPECT_EQ(run_program(tavlick(), {"x.tga"}, dir.path).out,
               "Input and output are the same file: x.tga\n");
-    EXPECT_EQ(read_file(dir / "x.tga"), texture);
+    // The check takes the names as cut to 63 characters, not as typed.
+    std::string name63 = std::string(59, 'w') + ".tga";
+    write_file(dir / name63, texture);
+    EXPECT_EQ(run_program(tavlick(), {name63 + "-and-more"}, dir.path).out,
+              "Input and output are the same file: " + name63 + "\n");
+    EXPECT_EQ(read_file(dir / name63), texture);
+    fs::remove(dir.path / name63);
 
     // On a case-insensitive file system y.TGA is its own output y.tga.
     write_file(dir / "y.TGA", texture);
 #ifdef _WIN32
     EXPECT_EQ(run_program(tavlick(), {"y.TGA"}, dir.path).out,
               "Input and output are the same file: y.TGA\n");
-    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"x.tga", "y.TGA"}));
+    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"y.TGA"}));
 #else
     EXPECT_EQ(run_program(tavlick(), {"y.TGA"}, dir.path).out, "Converted: y.TGA -> y.tga\n");
     EXPECT_EQ(read_file(dir / "y.tga"), expected_targa(2, 2, {1, 2, 3, 4}));
@@ -73,12 +60,18 @@ TEST(tavlick_run, refuses_an_input_that_is_its_own_output)
     EXPECT_EQ(read_file(dir / "y.TGA"), texture);
 
 #ifndef _WIN32 // the MinGW runtime's std::filesystem cannot make symbolic links
-    write_file(dir / "real.wal", texture);
-    fs::create_symlink("real.wal", dir.path / "link.tga");
-    fs::create_symlink("real.wal", dir.path / "link.wal");
+    // An input linked to its own output is refused; one linked to another
+    // file converts.
+    write_file(dir / "own.tga", texture);
+    fs::create_symlink("own.tga", dir.path / "own.wal");
+    EXPECT_EQ(run_program(tavlick(), {"own.wal"}, dir.path).out,
+              "Input and output are the same file: own.wal\n");
+    EXPECT_EQ(read_file(dir / "own.tga"), texture);
+    fs::create_symlink("own.tga", dir.path / "link.wal");
     EXPECT_EQ(run_program(tavlick(), {"link.wal"}, dir.path).out,
-              "Input and output are the same file: link.wal\n");
-    EXPECT_EQ(read_file(dir / "real.wal"), texture);
+              "Converted: link.wal -> link.tga\n");
+    EXPECT_EQ(read_file(dir / "link.tga"), expected_targa(2, 2, {1, 2, 3, 4}));
+    EXPECT_EQ(read_file(dir / "own.tga"), texture);
 #endif
 }
 
@@ -90,19 +83,3 @@ TEST(tavlick_run, inputs_of_2_gib_or_more_are_refused)
     EXPECT_EQ(run_program(tavlick(), {"big.wal"}, dir.path).out, "Couldn't read big.wal\n");
     EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"big.wal"}));
 }
-
-#ifndef _WIN32
-// 3 x width x height + 18 overflows a signed 32-bit count while the pixel
-// block itself fits the file; the file is sparse, so it costs no disk.
-TEST(tavlick_run, targa_too_large_for_the_format)
-{
-    ScratchDir dir;
-    int32_t width = 32768;
-    int32_t height = 21846; // 3 x 32768 x 21846 + 18 > 2^31 - 1
-    write_file(dir / "huge.wal", make_texture(width, height, 44, {}));
-    fs::resize_file(dir.path / "huge.wal", 44 + uint64_t{32768} * 21846);
-    EXPECT_EQ(run_program(tavlick(), {"huge.wal"}, dir.path).out,
-              "Couldn't create huge.tga: 32768 x 21846 pixels is too large for a Targa file\n");
-    EXPECT_EQ(names_in(dir.path), (std::vector<std::string>{"huge.wal"}));
-}
-#endif

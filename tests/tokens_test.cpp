@@ -88,18 +88,3 @@ TEST(tokens, the_token_rules)
     for (const auto& c : cases)
         EXPECT_EQ(tokens_of(c.text), c.tokens) << c.text;
 }
-
-// The cursor after an empty string stays in the text, right after the
-// closing quote; after an unclosed one it stands on the end.
-TEST(tokens, where_the_cursor_stands_after_strings)
-{
-    OwnedText two_quotes("\"\" z");
-    const char* cursor = two_quotes.c_str();
-    EXPECT_EQ(read_token(&cursor), "");
-    EXPECT_EQ(cursor, two_quotes.c_str() + 2);
-
-    OwnedText unclosed("\"abc");
-    cursor = unclosed.c_str();
-    EXPECT_EQ(read_token(&cursor), "abc");
-    EXPECT_EQ(cursor, unclosed.c_str() + 4);
-}

@@ -54,23 +54,6 @@ TEST(unicode_names, tavlick_converts_each_name_and_nothing_else)
     EXPECT_FALSE(fs::exists(dir.path / "a" / "b.tga"));
 }
 
-TEST(unicode_names, orrel_converts_each_name_and_nothing_else)
-{
-    ScratchDir dir;
-    write_file(dir / "cafe.txt", "{ origin 9 9 9 }");
-    write_file(dir / "cafe.lit", "untouched");
-    const std::string light = "{ origin 1 2 3 }";
-    const std::string lit = kWorldHeaderText + light_start(0) + "\"origin\" \"1 2 3\"\n}\n";
-    for (const std::string stem : kStems) {
-        SCOPED_TRACE(stem);
-        write_file(dir / (stem + ".txt"), light);
-        expect_line(run_program(orrel(), {stem + ".txt"}, dir.path),
-                    "Converted: " + stem + ".txt -> " + stem + ".lit\n");
-        EXPECT_EQ(read_text(dir / (stem + ".lit")), lit);
-    }
-    EXPECT_EQ(read_text(dir / "cafe.lit"), "untouched");
-}
-
 // The cut to 63 counts UTF-8 bytes: 30 Cyrillic letters are 60 of them, so
 // "<30 letters>.wal" is cut to "<30 letters>.wa" (in a code page of one byte
 // per letter it would have been used whole).
