@@ -2,6 +2,60 @@
 # in the package, the copyright file, the changelog and the lintian overrides.
 #   cmake --install build/release --prefix /usr/local
 #   cpack --preset deb          (or: cmake --workflow --preset package)
+
+# What both manual pages share is written once, in docs/man-shared.in: each
+# piece there, from its line '.\" == NAME' to the next, fills
+# @TAVLICK_SHARED_NAME@ in docs/Tavlick.1 and @ORREL_SHARED_NAME@ in
+# docs/Orrel.1, said of that page's program. Set before the Windows branch,
+# which configures the same pages.
+set(tools_man_shared ${PROJECT_SOURCE_DIR}/docs/man-shared.in)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${tools_man_shared})
+# Of each program: the argument of its synopsis, what it reads, its output's
+# suffix and its message for an argument too short.
+set(tools_man_Tavlick texture.wal texture tga "Funny argument size.")
+set(tools_man_Orrel mapname.txt "light list" lit "Funny argument.")
+function(tools_man_pieces program)
+  set(PROGRAM ${program})
+  list(GET tools_man_${program} 0 ARGUMENT)
+  list(GET tools_man_${program} 1 INPUT)
+  list(GET tools_man_${program} 2 SUFFIX)
+  list(GET tools_man_${program} 3 TOO_SHORT)
+  string(TOUPPER ${SUFFIX} SUFFIX_UPPER)
+  string(REPLACE " " "\\ " TOO_SHORT_WHOLE "${TOO_SHORT}")
+  string(TOUPPER ${program} prefix)
+  file(READ ${tools_man_shared} text)
+  set(marker "\n.\\\" == ")
+  string(LENGTH "${marker}" marker_length)
+  string(FIND "${text}" "${marker}" at)
+  while(at GREATER -1)
+    math(EXPR at "${at} + ${marker_length}")
+    string(SUBSTRING "${text}" ${at} -1 text)
+    string(REGEX MATCH "^[A-Z_]+[^\n]*\n" line "${text}")
+    string(REGEX MATCH "^[A-Z_]+" name "${line}")
+    string(LENGTH "${line}" line_length)
+    string(SUBSTRING "${text}" ${line_length} -1 text)
+    string(FIND "${text}" "${marker}" at)
+    if(at GREATER -1)
+      string(SUBSTRING "${text}" 0 ${at} piece)
+    else()
+      string(REGEX REPLACE "\n$" "" piece "${text}")
+    endif()
+    string(CONFIGURE "${piece}" piece @ONLY)
+    set(${prefix}_SHARED_${name} "${piece}" PARENT_SCOPE)
+    list(APPEND names ${prefix}_SHARED_${name})
+  endwhile()
+  # A name the page holds but no piece has would leave a hole in the page.
+  file(STRINGS ${PROJECT_SOURCE_DIR}/docs/${program}.1 uses REGEX "^@${prefix}_SHARED_")
+  foreach(use IN LISTS uses)
+    string(REPLACE "@" "" use "${use}")
+    if(NOT use IN_LIST names)
+      message(FATAL_ERROR "docs/${program}.1 holds @${use}@, which docs/man-shared.in lacks")
+    endif()
+  endforeach()
+endfunction()
+tools_man_pieces(Tavlick)
+tools_man_pieces(Orrel)
+
 # The Windows build installs and packages its own way.
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/windows/Packaging.cmake)
