@@ -249,17 +249,15 @@ TEST(replacement, an_interrupted_run_leaves_the_previous_output)
     fs::remove(dir.path / "map.lit");
     fs::create_symlink(name, dir.path / "map.lit");
     write_file(dir / name, "previous");
+    auto whole_characters = [](pid_t pid, const std::string& written) {
+        // ".", the part kept, ".XXXXXX.tmp": whole characters.
+        std::string temporary = fs::path(written).filename().string();
+        EXPECT_LE(temporary.size(), 255u);
+        EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
+        kill(pid, SIGTERM);
+    };
     int status = 0;
-    if (can_name && catch_mid_write(
-                        dir, "map.txt", false, named_runs,
-                        [](pid_t pid, const std::string& written) {
-                            // ".", the part kept, ".XXXXXX.tmp": whole characters.
-                            std::string temporary = fs::path(written).filename().string();
-                            EXPECT_LE(temporary.size(), 255u);
-                            EXPECT_EQ((temporary.size() - 12) % 2, 0u) << temporary;
-                            kill(pid, SIGTERM);
-                        },
-                        &status)) {
+    if (can_name && catch_mid_write(dir, "map.txt", false, named_runs, whole_characters, &status)) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
         EXPECT_EQ(read_text(dir / name), "previous");
         EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
@@ -291,10 +289,9 @@ TEST(replacement, a_folder_renamed_during_the_run)
         fs::rename(dir.path / "sub", dir.path / "moved");
         kill(pid, SIGCONT);
     };
+    auto nothing = [] {};
     int status = 0;
-    if (!catch_mid_write(
-            dir, "sub/map.txt", kUnnamed, [] {}, move, &status))
-        return;
+    if (!catch_mid_write(dir, "sub/map.txt", kUnnamed, nothing, move, &status)) return;
     EXPECT_TRUE(exited_0(status)) << status;
     EXPECT_EQ(read_text(dir / ".out"), "Converted: sub/map.txt -> sub/map.lit\n");
     EXPECT_TRUE(read_text(dir / "moved/map.lit") == expected);
