@@ -129,7 +129,7 @@ echo "building a minimal $suite root with: $packages"
   --customize-hook='mkdir "$1/home/builder/src"' \
   --customize-hook="tar-in $work/src.tar /home/builder/src" \
   --customize-hook='chroot "$1" chown -R builder: /home/builder/src' \
-  --customize-hook='chroot "$1" sh -c "g++ --version | head -n 1; cmake --version | head -n 1"' \
+  --customize-hook='chroot "$1" sh -c "g++ --version | sed -n 1p; cmake --version | sed -n 1p"' \
   --customize-hook='chroot "$1" runuser -l builder -c "cd src && export CI=true CTEST_PARALLEL_LEVEL=$(nproc) && cmake --workflow --preset samples && cmake --workflow --preset test" > '"$log"' 2>&1' \
   "$suite" "$root" "$mirror"
 tail -n 12 "$log"
