@@ -1,7 +1,6 @@
 // Blocks that hold a whole input file or a whole output.
 #include "block.h"
 
-#include <cstdint>
 #include <cstdlib>
 
 #include "platform.h"
@@ -18,7 +17,6 @@ constexpr size_t kHugePagesBelow = size_t{64} << 20;
 
 unsigned char* alloc_block(size_t size)
 {
-    if (size > SIZE_MAX / 2) return nullptr;
     bool huge = size >= kHugePagesFrom && size < kHugePagesBelow;
     unsigned char* data = huge ? alloc_huge_pages(size) : nullptr;
     return data != nullptr ? data : static_cast<unsigned char*>(malloc(size == 0 ? 1 : size));
